@@ -85,6 +85,9 @@ class TVirtualDevice {
   void ClearTranscript();
   // Requests seen (answered or not) with this command code; 0 counts every request.
   size_t RequestCount(uint8_t command = 0) const;
+  // Waits until RequestCount() reaches count; false when timeoutMs passes first. Lets a test
+  // know that a frame the device will not answer has been seen.
+  bool WaitForRequests(size_t count, int timeoutMs) const;
   // The device's current line rate: 9600, or 115200 after it answered a mode switch (enter).
   int32_t CurrentRate() const;
 
