@@ -1,0 +1,240 @@
+#include "uMainCommands.h"
+
+#include "uCommandSet.h"
+#include "uConst_Orbis.h"
+#include "uRV7KWriteSoundThread.h"
+#include "uRV7KWriteThread.h"
+#include "uSoundArea.h"
+
+namespace dikton {
+namespace {
+
+enum class TRunOutcome { ModeRefused, Cancel, Ok };
+
+// Steps shared by the commands that run a worker: the preparatory command, the mode switch,
+// the fast line, the modal progress window, and the worker's end before the port is used
+// again.
+TRunOutcome RunWorker(TRV7KSoundThread& worker, TProgressWindow& window) {
+  TFrame reply;
+  worker.Exchange(BuildPrepare(worker.DeviceAddress), reply);  // its outcome is not examined
+  if (!worker.Exchange(BuildModeSwitch(worker.DeviceAddress, kModeEnter), reply) ||
+      !IsModeSwitchReply(reply))
+    return TRunOutcome::ModeRefused;
+  worker.SetBaudRate(kFastBaud);
+  window.SetWorker(&worker);
+  worker.Resume();
+  const TModalResult result = window.ShowModal();
+  // The window closes at once on a stop, while the job may still be inside an exchange.
+  worker.Terminate();
+  worker.ReleaseHold();
+  worker.Wake();
+  worker.WaitFor();
+  return result == TModalResult::Cancel ? TRunOutcome::Cancel : TRunOutcome::Ok;
+}
+
+void SendLeave(TRV7KSoundThread& worker) {
+  TFrame reply;
+  worker.Exchange(BuildModeSwitch(worker.DeviceAddress, kModeLeave), reply);
+}
+
+}  // namespace
+
+TMainCommands::TMainCommands(TUserDialog& dialog, TLinkContext link)
+    : dialog_(dialog), link_(link) {
+  ShowSoundRange();
+}
+
+void TMainCommands::ShowSoundRange() {
+  StatusBar.Text[0] = "StartSoundAddr=" + std::to_string(State.StartSoundAddr);
+  StatusBar.Width[0] = 180;
+  StatusBar.Text[1] = "EndSoundAddr=" + std::to_string(State.EndSoundAddr);
+  StatusBar.Width[1] = 180;
+  StatusBar.Text[2] = "Size=" + std::to_string(State.SoundSize);
+  StatusBar.Width[2] = 180;
+}
+
+void TMainCommands::ClearImageMarks() {
+  State.ImageFromDevice = false;
+  State.ImageFromFile = false;
+  State.ImageSaved = false;
+}
+
+void TMainCommands::TakeRange(uint32_t start, uint32_t end) {
+  State.StartSoundAddr = start;
+  State.EndSoundAddr = end;
+  State.SoundSize = end - start + 1;
+}
+
+void TMainCommands::GetSizeSoundMemClick() {
+  // The worker's thread never runs; only its link is used, so no progress window is needed.
+  TRV7KSoundThread worker(&State.MemoryImage, link_);
+  ClearImageMarks();
+  worker.SetDeviceAddress(State.DeviceAddress);
+  if (!worker.OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  worker.SetBaudRate(kSlowBaud);
+  TFrame reply;
+  if (!worker.Exchange(BuildRangeQuery(State.DeviceAddress), reply)) return;
+  if (auto range = DecodeRangeReply(reply)) {
+    TakeRange(range->Start, range->End);
+    ShowSoundRange();
+  }
+}
+
+void TMainCommands::ReadAllMemoryClick() {
+  auto window = dialog_.CreateProgressWindow();
+  dialog_.Repaint();
+  auto worker = std::make_unique<TRV7KSoundThread>(&State.MemoryImage, link_);
+  ClearImageMarks();
+  worker->SetNotifyWindow(window.get());
+  worker->SetDeviceAddress(State.DeviceAddress);
+  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  worker->SetBaudRate(kSlowBaud);
+  switch (RunWorker(*worker, *window)) {
+    case TRunOutcome::ModeRefused:
+    case TRunOutcome::Cancel:
+      dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+      return;
+    case TRunOutcome::Ok:
+      break;
+  }
+  SendLeave(*worker);
+  dialog_.Repaint();
+  if (worker->BytesDone == worker->EndSoundAddr + 1) {
+    State.ImageFromDevice = true;
+    dialog_.Message(txt::ReadOk, txt::MsgCaption, TIcon::Warning);
+  }
+  TakeRange(uint32_t(worker->StartSoundAddr), uint32_t(worker->EndSoundAddr));
+  ShowSoundRange();
+}
+
+void TMainCommands::WriteAllClick() {
+  if (!State.ImageFromDevice && !State.ImageFromFile) {
+    dialog_.Message(txt::NoDataToWrite, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  // The worker writes region A, the signature pointer and the record at EndSoundAddr - 15
+  // from the image: an image or range that cannot hold them is refused before anything goes.
+  if (!TRV7KWriteThread::CanWrite(State.MemoryImage, State.EndSoundAddr)) {
+    dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  auto window = dialog_.CreateProgressWindow();
+  dialog_.Repaint();
+  auto worker = std::make_unique<TRV7KWriteThread>(&State.MemoryImage, link_);
+  worker->SetNotifyWindow(window.get());
+  worker->SetDeviceAddress(State.DeviceAddress);
+  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  worker->SetBaudRate(kSlowBaud);
+  if (!State.ImageFromDevice) {
+    TFrame reply;
+    if (!worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {
+      dialog_.Message(txt::NoAnswerCrLf, txt::MsgCaption, TIcon::Error);
+      return;
+    }
+    const auto range = DecodeRangeReply(reply);
+    if (!range) {
+      dialog_.Message(txt::RangeUnsupported, txt::MsgCaption, TIcon::Error);
+      return;
+    }
+    if (range->Start != State.StartSoundAddr || range->End != State.EndSoundAddr) {
+      dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
+      return;
+    }
+  }
+  worker->StartSoundAddr = int32_t(State.StartSoundAddr);
+  worker->EndSoundAddr = int32_t(State.EndSoundAddr);
+  worker->DirectoryAddr = int32_t(kDirectoryAddr);
+  worker->DirectoryCount = int32_t(kDirectoryCount);
+  switch (RunWorker(*worker, *window)) {
+    case TRunOutcome::ModeRefused:
+    case TRunOutcome::Cancel:
+      dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+      return;
+    case TRunOutcome::Ok:
+      break;
+  }
+  SendLeave(*worker);
+  if (worker->Mismatches.empty() && worker->BytesDone == worker->BytesTotal)
+    dialog_.Message(txt::WriteOk, txt::MsgCaption, TIcon::Warning);
+}
+
+void TMainCommands::WriteSoundMemClick() {
+  if (Catalogue.SumFragmentSizes() == 0 && !State.ImageFromDevice && !State.ImageFromFile) {
+    dialog_.Message(txt::NoDataToWriteShort, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  auto worker = std::make_unique<TRV7KWriteSoundThread>(&State.MemoryImage, link_);
+  worker->SetDeviceAddress(State.DeviceAddress);
+  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  worker->SetBaudRate(kSlowBaud);
+  if (!State.ImageFromDevice) {
+    TFrame reply;
+    if (worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {
+      if (const auto range = DecodeRangeReply(reply)) {
+        if (State.ImageFromFile &&
+            (range->Start != State.StartSoundAddr || range->End != State.EndSoundAddr)) {
+          dialog_.Message(txt::OtherFormatShort, txt::MsgCaption, TIcon::Warning);
+          return;
+        }
+        // The range in force is shown, and the browse button's room test uses it.
+        TakeRange(range->Start, range->End);
+        ShowSoundRange();
+      }
+    }
+  }
+  const uint32_t start = State.StartSoundAddr;
+  const uint32_t end = State.EndSoundAddr;
+  worker->StartSoundAddr = int32_t(start);
+  worker->EndSoundAddr = int32_t(end);
+  worker->DirectoryAddr = int32_t(kDirectoryAddr);
+  worker->DirectoryCount = int32_t(kDirectoryCount);
+  if (end - start + 1 < uint32_t(Catalogue.SumFragmentSizes())) {
+    dialog_.Message(txt::TooBig, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  // The layout puts the directory at 0x3000 and the data from the start on: a range that
+  // overlaps the directory, runs backwards or leaves 24 bits cannot hold it.
+  if (start <= kDirectoryPadEnd || start > end || end > kMaxDeviceAddr) {
+    dialog_.Message(txt::BadRange, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  if (State.MemoryImage.size() < size_t(end) + 1) State.MemoryImage.resize(size_t(end) + 1, 0);
+  uint32_t total = 0;
+  if (Catalogue.HasFragments()) {
+    auto built = BuildSoundArea(Catalogue, State.MemoryImage, start, end);
+    if (auto* failure = std::get_if<TBuildFailure>(&built)) {
+      dialog_.Message(std::string(txt::FragmentBroken) + failure->Path, txt::MsgCaption,
+                      TIcon::Warning);
+      return;
+    }
+    total = std::get<uint32_t>(built);
+    State.ImageFromFile = false;
+    State.ImageFromDevice = false;
+  }
+  auto window = dialog_.CreateProgressWindow();
+  dialog_.Repaint();
+  worker->SetNotifyWindow(window.get());
+  worker->BytesTotal = int32_t(total);
+  const TRunOutcome outcome = RunWorker(*worker, *window);
+  if (outcome == TRunOutcome::ModeRefused) {
+    dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+    return;
+  }
+  if (outcome == TRunOutcome::Cancel) {
+    dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+  } else if (worker->BytesDone == worker->BytesTotal && worker->Mismatches.empty()) {
+    dialog_.Message(txt::SoundOk, txt::MsgCaption, TIcon::Warning);
+  } else if (worker->BytesDone == worker->BytesTotal) {
+    // A complete read-back that found differences is no success.
+    dialog_.Message(std::string(txt::VerifyErrors) + std::to_string(worker->Mismatches.size()),
+                    txt::MsgCaption, TIcon::Warning);
+  } else {
+    dialog_.Message(std::string(txt::SoundTotal) + std::to_string(uint32_t(worker->BytesTotal)) +
+                        "\r\n" + std::string(txt::SoundWritten) +
+                        std::to_string(uint32_t(worker->BytesDone)),
+                    txt::MsgCaption, TIcon::Warning);
+  }
+  SendLeave(*worker);
+}
+
+}  // namespace dikton

@@ -1,0 +1,135 @@
+#include "uRV7KWriteThread.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "uCommandSet.h"
+#include "uConst_Orbis.h"
+
+namespace dikton {
+namespace {
+
+struct TRegion {
+  uint32_t Begin;
+  uint32_t End;  // exclusive
+};
+
+}  // namespace
+
+TRV7KWriteThread::TRV7KWriteThread(TData* image, const TLinkContext& ctx)
+    : TRV7KSoundThread(image, ctx, TKeepImage{}) {}
+
+TRV7KWriteThread::~TRV7KWriteThread() { Shutdown(); }
+
+bool TRV7KWriteThread::CanWrite(const TData& image, uint32_t endSoundAddr) {
+  return endSoundAddr >= kSignaturePtrAddr + 2 && endSoundAddr <= kMaxDeviceAddr &&
+         image.size() >= size_t(endSoundAddr) + 1;
+}
+
+std::array<uint8_t, 16> TRV7KWriteThread::SignatureRecord(const TLocalTime& t) {
+  std::array<uint8_t, 16> rec{};
+  char digits[16] = {};
+  std::snprintf(digits, sizeof digits, "%.2d%.2d%.2d%.2d%.2d", t.Day % 100, t.Month % 100,
+                t.Year % 100, t.Hour % 100, t.Minute % 100);
+  static constexpr char kMaker[] = "ZORIX";
+  std::copy_n(digits, 10, rec.begin());
+  std::copy_n(kMaker, 5, rec.begin() + 10);
+  rec[15] = 0x00;
+  return rec;
+}
+
+void TRV7KWriteThread::Execute() {
+  TData& image = *ImageRef;
+  const uint32_t end = uint32_t(EndSoundAddr);
+  if (!CanWrite(image, end)) {  // the command refuses such an image; never touch it here
+    Post(UM_ERROR, 0, 0);
+    Terminate();
+    return;
+  }
+  const uint32_t sigAddr = end - (kSignatureSize - 1);
+  Put24(&image[kSignaturePtrAddr], sigAddr);
+  BytesTotal = int32_t(kRegionAEnd + (end - uint32_t(DirectoryAddr) + 1));
+  const TRegion regions[] = {{kRegionAStart, kRegionAEnd}, {uint32_t(DirectoryAddr), end + 1}};
+
+  TFrame reply;
+  auto fail = [&] {
+    Post(UM_ERROR, 0, 0);
+    Terminate();
+  };
+  int32_t lastPosted = 0;
+  auto progress = [&] {
+    if (BytesDone - lastPosted > int32_t(kProgressStep)) {
+      Post(UM_PROGRESS, uint32_t(BytesDone), uint32_t(BytesTotal));
+      lastPosted = BytesDone;
+    }
+  };
+
+  // Write pass. A refused block is sent again at the same address.
+  BytesDone = 0;
+  for (const TRegion& r : regions) {
+    uint32_t addr = r.Begin;
+    while (addr < r.End) {
+      if (Terminated()) return;
+      const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, r.End - addr));
+      HoldPoint();
+      if (!Exchange(BuildWriteBlock(DeviceAddress, addr, &image[addr], n), reply)) return fail();
+      if (IsWriteAck(reply)) {
+        BytesDone += n;
+        addr += n;
+      }
+      progress();
+    }
+  }
+
+  // The signature record, sent once; only an acknowledged record goes into the image.
+  if (Terminated()) return;
+  const auto record = SignatureRecord(Clock().Now());
+  HoldPoint();
+  if (!Exchange(BuildWriteBlock(DeviceAddress, sigAddr, record.data(), kSignatureSize), reply))
+    return fail();
+  if (IsWriteAck(reply)) std::copy(record.begin(), record.end(), image.begin() + sigAddr);
+  Post(UM_WRITE_FINISHED, 1, 0);
+  WaitForWake();
+
+  // Verify pass: the first differing byte of each block is recorded.
+  BytesDone = 0;
+  lastPosted = 0;
+  auto verifyBlock = [&](uint32_t addr, uint8_t n) -> bool {  // true: accepted
+    const auto data = DecodeDataReply(reply, n);
+    // A reply with another count than asked for is read again, like one with another code.
+    if (!data || data->size() != n) return false;
+    const int32_t i = CompareBlock(data->data(), &image[addr], n);
+    if (i >= 0) {
+      Mismatches.push_back({image[addr + i], (*data)[i], addr + uint32_t(i)});
+      Post(UM_ERROR, 1, uint32_t(Mismatches.size() - 1));
+      WaitForWake();
+    }
+    return true;
+  };
+  for (const TRegion& r : regions) {
+    uint32_t addr = r.Begin;
+    while (addr < r.End) {
+      if (Terminated()) return;
+      const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, r.End - addr));
+      HoldPoint();
+      if (!Exchange(BuildReadBlock(DeviceAddress, addr, n), reply)) return fail();
+      if (verifyBlock(addr, n)) {
+        BytesDone += n;
+        addr += n;
+      }
+      progress();
+    }
+  }
+
+  // The record read back once; a failure here still ends with UM_DONE.
+  if (Terminated()) return;
+  HoldPoint();
+  if (!Exchange(BuildReadBlock(DeviceAddress, sigAddr, kSignatureSize), reply))
+    Post(UM_ERROR, 0, 0);
+  else
+    verifyBlock(sigAddr, kSignatureSize);
+  Post(UM_DONE, 0, 0);
+  Terminate();
+}
+
+}  // namespace dikton
