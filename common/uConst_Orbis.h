@@ -118,6 +118,8 @@ inline constexpr std::string_view DiffImage = "В файле:       ";
 inline constexpr std::string_view DiffDevice = "В приборе:     ";
 inline constexpr std::string_view DiffContinue = "Продолжить проверку?";
 inline constexpr std::string_view CancelButton = "Отмена";
+inline constexpr std::string_view ListNameNotStorable =
+    "Имя файла не может быть сохранено в списке:\r\n";
 }  // namespace txt
 
 }  // namespace dikton

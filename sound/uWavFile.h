@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,10 +27,17 @@ std::optional<std::vector<int16_t>> ReadWavSamples(const std::string& path);
 uint32_t EstimatePackedSize(uint32_t n);
 
 // The part of a path after its last folder delimiter, and the folder before it as shown in the
-// list ("\" and ":" on Windows, "/" beside them on POSIX).
+// list. Delimiters: "\", "/" and ":" on Windows; "/" alone on POSIX, where "\" and ":" are
+// ordinary characters of a file name.
 std::string FileNameOf(std::string_view path);
 std::string FolderOf(std::string_view path);
 // "%s [%s]" of file name and folder.
 std::string DisplayForm(std::string_view path);
+// The path up to and including its last delimiter (empty for a bare name): the prefix to put
+// before a file name that lies beside 'path'.
+std::string FolderPrefixOf(std::string_view path);
+
+// Paths are held as UTF-8 strings on every platform; this is the file system's form of one.
+std::filesystem::path FsPath(std::string_view utf8);
 
 }  // namespace dikton
