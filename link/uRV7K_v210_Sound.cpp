@@ -60,7 +60,7 @@ TRV7KSoundThread::TRV7KSoundThread(TData* image, const TLinkContext& ctx, TKeepI
     : ImageRef(image),
       clock_(ctx.Clock ? ctx.Clock : &SystemClock()),
       ports_(ctx.Ports ? ctx.Ports : &defaultPorts_),
-      lineFactory_(ctx.LineFactory ? ctx.LineFactory : &CreateSerialLine) {
+      lineFactory_(ctx.LineFactory ? ctx.LineFactory : std::function(&CreateSerialLine)) {
   clock_->BeginTimerPeriod();
   CounterFrequency = std::max<int64_t>(clock_->Frequency(), 0);
 }

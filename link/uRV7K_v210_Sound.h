@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct TLinkContext {
   const TPortMap* Ports = nullptr;  // nullptr: the default map of the platform
   const TClock* Clock = nullptr;    // nullptr: SystemClock()
   // Makes the serial line; nullptr: the platform backend (tests may put a double here).
-  std::unique_ptr<TSerialLine> (*LineFactory)() = nullptr;
+  std::function<std::unique_ptr<TSerialLine>()> LineFactory;
 };
 
 // Transmit time of n bytes at the given rate, in seconds: ten bit times per byte plus half a
@@ -108,7 +109,7 @@ class TRV7KSoundThread : public TThread {
   const TClock* clock_;
   TPortMap defaultPorts_;
   const TPortMap* ports_;
-  std::unique_ptr<TSerialLine> (*lineFactory_)();
+  std::function<std::unique_ptr<TSerialLine>()> lineFactory_;
   std::unique_ptr<TSerialLine> line_;
   uint64_t retryCount_ = 0;
 };

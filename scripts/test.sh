@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, configures, builds and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+BUILD=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD" -j"$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" --output-on-failure -j2
