@@ -1,0 +1,254 @@
+// Wire-speed benchmark: reads, then writes and verifies, N KiB through the real link from the
+// virtual device (a separate rv7k-sim process on a pseudo-terminal) at 115200 baud with line
+// timing and a 1 ms turnaround, and compares the time with what the wire itself needs.
+//
+//   wire_bench [--kib N] [--sim PATH] [--read-only | --write-only]
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "uCommandSet.h"
+#include "uConst_Orbis.h"
+#include "uRV7KWriteThread.h"
+#include "uRV7K_v210_Sound.h"
+
+using namespace dikton;
+
+namespace {
+
+constexpr double kTurnaroundMs = 1.0;    // the device's answer delay, ms
+constexpr size_t kReadRequest = 9;       // read-block request on the wire, bytes
+constexpr size_t kWriteOverhead = 8;     // write-block request besides its data, bytes
+constexpr size_t kDataReplyOverhead = 5;  // data reply besides its data, bytes
+constexpr size_t kAckReply = 6;          // write acknowledgement, bytes
+
+// The device as a child process; its pty path is the first line it prints.
+class TSimProcess {
+ public:
+  TSimProcess(const std::string& exe, const std::vector<std::string>& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(exe.c_str(), argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
+    close(out[0]);
+  }
+  ~TSimProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string path_;
+};
+
+// Answers the worker as a progress window that says yes to the verify question.
+class TAutoWindow : public TNotifyTarget {
+ public:
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+    std::lock_guard lock(mutex_);
+    if (message == UM_WRITE_FINISHED || (message == UM_ERROR && wParam == 1)) wakes_++;
+    if (message == UM_DONE || (message == UM_ERROR && wParam == 0 && lParam == 0)) {
+      done_ = true;
+      failed_ = message == UM_ERROR;
+    }
+    cv_.notify_all();
+  }
+  // Returns false on a link failure.
+  bool Serve(TThread& worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      cv_.wait(lock, [&] { return done_ || wakes_ > 0; });
+      while (wakes_ > 0) {
+        --wakes_;
+        worker.Wake();
+      }
+      if (done_) return !failed_;
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  int wakes_ = 0;
+  bool done_ = false, failed_ = false;
+};
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  auto s = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  return s(u.ru_utime) + s(u.ru_stime);
+}
+
+double Wire(size_t bytes) { return double(bytes) * 10.0 / kFastBaud; }
+
+struct TPlan {
+  double WireSeconds = 0;  // request and reply time plus turnaround, per exchange
+  double BusySeconds = 0;  // the transmit busy-wait of every request
+  void Exchange(size_t request, size_t reply) {
+    WireSeconds += Wire(request + reply) + kTurnaroundMs / 1000;
+    BusySeconds += TransmitSeconds(request, kFastBaud);
+  }
+  void Blocks(uint32_t from, uint32_t to, bool write) {
+    for (uint32_t a = from; a < to; a += kBlockSize) {
+      const size_t n = std::min<uint32_t>(kBlockSize, to - a);
+      write ? Exchange(kWriteOverhead + n, kAckReply)
+            : Exchange(kReadRequest, kDataReplyOverhead + n);
+    }
+  }
+};
+
+bool EnterFastMode(TRV7KSoundThread& w) {
+  TFrame reply;
+  w.SetDeviceAddress(127);
+  w.SetBaudRate(kSlowBaud);
+  w.Exchange(BuildPrepare(127), reply);
+  if (!w.Exchange(BuildModeSwitch(127, kModeEnter), reply) || !IsModeSwitchReply(reply))
+    return false;
+  w.SetBaudRate(kFastBaud);
+  return true;
+}
+
+void LeaveFastMode(TRV7KSoundThread& w) {
+  TFrame reply;
+  w.Exchange(BuildModeSwitch(127, kModeLeave), reply);
+}
+
+void Report(const char* what, double measured, const TPlan& plan, uint64_t retries,
+            double cpu) {
+  std::printf("%s\n", what);
+  std::printf("  measured        %9.3f s\n", measured);
+  std::printf("  wire-time limit %9.3f s\n", plan.WireSeconds);
+  std::printf("  ratio           %9.4f  (target >= 0.97)\n", plan.WireSeconds / measured);
+  std::printf("  retries         %9llu\n", static_cast<unsigned long long>(retries));
+  std::printf("  cpu besides the transmit busy-wait %.3f s (%.1f%% of the run)\n",
+              cpu - plan.BusySeconds, 100.0 * (cpu - plan.BusySeconds) / measured);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint32_t kib = 256;
+  bool doRead = true, doWrite = true;
+  std::string transcript;  // the device's transcript file, for a look at what went over
+  std::string sim = (std::filesystem::path(argv[0]).parent_path() / ".." / "sim" / "rv7k-sim")
+                        .lexically_normal()
+                        .string();
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--kib" && i + 1 < argc) {
+      kib = uint32_t(std::stoul(argv[++i]));
+    } else if (a == "--sim" && i + 1 < argc) {
+      sim = argv[++i];
+    } else if (a == "--transcript" && i + 1 < argc) {
+      transcript = argv[++i];
+    } else if (a == "--read-only") {
+      doWrite = false;
+    } else if (a == "--write-only") {
+      doRead = false;
+    } else {
+      std::fprintf(stderr, "usage: %s [--kib N] [--sim PATH] [--read-only|--write-only] [--transcript FILE]\n",
+                   argv[0]);
+      return 2;
+    }
+  }
+  if (kib < 16 || kib > 16384) {
+    std::fprintf(stderr, "--kib must be 16 to 16384\n");
+    return 2;
+  }
+  const uint32_t end = kib * 1024 - 1;
+  std::vector<std::string> simArgs{"--memory-size", std::to_string(end + 1), "--realistic",
+                                   "--start", "0x3000", "--end", std::to_string(end),
+                                   "--line-timing", "--turnaround", "1"};
+  if (!transcript.empty()) simArgs.insert(simArgs.end(), {"--transcript", transcript});
+  TSimProcess device(sim, simArgs);
+  if (device.Path().empty()) {
+    std::fprintf(stderr, "could not start %s\n", sim.c_str());
+    return 1;
+  }
+  TPortMap ports;
+  ports.Map(1, device.Path());
+  TLinkContext ctx;
+  ctx.Ports = &ports;
+  std::printf("%u KiB at %d baud, turnaround %.1f ms, device %s\n", kib, kFastBaud, kTurnaroundMs,
+              device.Path().c_str());
+
+  TData image;
+  int rc = 0;
+  if (doRead) {
+    TAutoWindow window;
+    TRV7KSoundThread worker(&image, ctx);
+    worker.SetNotifyWindow(&window);
+    if (!worker.OpenPort(1) || !EnterFastMode(worker)) return std::puts("no device"), 1;
+    TPlan plan;
+    plan.Exchange(7, 11);  // the range query
+    plan.Blocks(0, end + 1, false);
+    const double cpu0 = CpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    worker.Resume();
+    const bool ok = window.Serve(worker);
+    worker.WaitFor();
+    const double measured =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    Report("read all", measured, plan, worker.RetryCount(), CpuSeconds() - cpu0);
+    if (!ok || worker.BytesDone != int32_t(end + 1)) rc = 1, std::puts("  READ FAILED");
+    LeaveFastMode(worker);
+  }
+  if (doWrite) {
+    if (image.size() != end + 1) image.assign(end + 1, 0x5A);
+    for (size_t i = 0; i < image.size(); ++i) image[i] ^= 0x33;  // something to write
+    TAutoWindow window;
+    TRV7KWriteThread worker(&image, ctx);
+    worker.SetNotifyWindow(&window);
+    worker.StartSoundAddr = 0x3000;
+    worker.EndSoundAddr = int32_t(end);
+    worker.DirectoryAddr = int32_t(kDirectoryAddr);
+    worker.DirectoryCount = int32_t(kDirectoryCount);
+    if (!worker.OpenPort(1) || !EnterFastMode(worker)) return std::puts("no device"), 1;
+    TPlan plan;
+    plan.Blocks(0, kRegionAEnd, true);
+    plan.Blocks(kDirectoryAddr, end + 1, true);
+    plan.Exchange(kWriteOverhead + kSignatureSize, kAckReply);
+    plan.Blocks(0, kRegionAEnd, false);
+    plan.Blocks(kDirectoryAddr, end + 1, false);
+    plan.Exchange(kReadRequest, kDataReplyOverhead + kSignatureSize);
+    const double cpu0 = CpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    worker.Resume();
+    const bool ok = window.Serve(worker);
+    worker.WaitFor();
+    const double measured =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    Report("write all and verify", measured, plan, worker.RetryCount(), CpuSeconds() - cpu0);
+    if (!ok || worker.BytesDone != worker.BytesTotal || !worker.Mismatches.empty())
+      rc = 1, std::puts("  WRITE FAILED");
+    LeaveFastMode(worker);
+  }
+  return rc;
+}
