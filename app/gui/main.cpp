@@ -1,0 +1,63 @@
+// The Dikton GUI program.
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#include "rv7k_sim.h"
+#include "uCommandLine.h"
+#include "uConst_Orbis.h"
+#include "uMainForm.h"
+#include "uQtStrings.h"
+#include "uQtUserDialog.h"
+
+namespace {
+constexpr int kExitBadUsage = 2;
+constexpr int kExitNoDemo = 1;
+constexpr uint32_t kDemoStartSound = 0x3000;  // device address
+constexpr uint32_t kDemoEndSound = 0xFFFFF;   // device address, inclusive
+constexpr size_t kDemoMemorySize = 0x100000;  // bytes
+constexpr double kDemoTurnaroundMs = 1.0;     // ms
+constexpr int kDemoPort = 1;
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  // The title is the error box's caption. No display name: Qt would append it to every
+  // window title.
+  QApplication::setApplicationName(dikton::gui::Q(dikton::txt::AppTitle));
+
+  std::vector<std::string> args;
+  const QStringList qargs = QApplication::arguments();
+  for (qsizetype i = 1; i < qargs.size(); ++i) args.push_back(dikton::gui::S(qargs[i]));
+  auto parsed = dikton::gui::ParseCommandLine(args);
+  if (auto* error = std::get_if<std::string>(&parsed)) {
+    std::fprintf(stderr, "dikton: %s\n%s", error->c_str(), dikton::gui::kUsage);
+    return kExitBadUsage;
+  }
+  auto& line = std::get<dikton::gui::TCommandLine>(parsed);
+
+  std::unique_ptr<rv7ksim::TVirtualDevice> demo;
+  if (line.Demo) {
+    rv7ksim::TSimOptions options;
+    options.StartSound = kDemoStartSound;
+    options.EndSound = kDemoEndSound;
+    options.MemorySize = kDemoMemorySize;
+    options.LineTiming = true;
+    options.TurnaroundMs = kDemoTurnaroundMs;
+    demo = std::make_unique<rv7ksim::TVirtualDevice>(options);
+    demo->GenerateRealisticContent();
+    if (!demo->Start()) {
+      std::fprintf(stderr, "dikton: the virtual device could not get a pseudo-terminal\n");
+      return kExitNoDemo;
+    }
+    line.Ports.Map(kDemoPort, demo->Path());
+  }
+
+  dikton::gui::TQtUserDialog dialog;
+  dikton::TLinkContext link;
+  link.Ports = &line.Ports;
+  dikton::gui::TMainForm form(dialog, link);
+  dialog.SetOwner(&form);
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,119 @@
+#include "uQtUserDialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "uQtStrings.h"
+#include "uRV7KPrcSt.h"
+
+namespace dikton::gui {
+
+QFont DiktonFont() {
+  QFont font = QApplication::font();
+  font.setFamilies({font.family(), QStringLiteral("DejaVu Sans")});
+  font.setPixelSize(11);
+  return font;
+}
+
+QStringList QtNameFilters(std::string_view filter) {
+  const QStringList parts = Q(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i].trimmed();
+    QString patterns = parts[i + 1].trimmed();
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+#ifndef _WIN32
+    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
+#endif
+    // Qt takes the patterns from the parentheses of the name; a name like "Все файлы" shows
+    // none, and one that shows others than it filters gets its own appended.
+    if (!name.endsWith(QLatin1Char(')')) || !name.contains(QLatin1Char('(')))
+      name += QStringLiteral(" (") + patterns + QLatin1Char(')');
+    else {
+      const qsizetype open = name.lastIndexOf(QLatin1Char('('));
+      name = name.left(open) + QLatin1Char('(') + patterns + QLatin1Char(')');
+    }
+    out << name;
+  }
+  return out;
+}
+
+TAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, TIcon icon,
+                       TButtons buttons) {
+  QMessageBox::Icon qicon = QMessageBox::NoIcon;
+  switch (icon) {
+    case TIcon::None:
+      qicon = QMessageBox::NoIcon;
+      break;
+    case TIcon::Warning:
+      qicon = QMessageBox::Warning;
+      break;
+    case TIcon::Error:
+    case TIcon::Stop:
+      qicon = QMessageBox::Critical;
+      break;
+    case TIcon::Question:
+      qicon = QMessageBox::Question;
+      break;
+  }
+  QString shown = Q(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const QMessageBox::StandardButtons qbuttons = buttons == TButtons::YesNo
+                                                    ? QMessageBox::Yes | QMessageBox::No
+                                                    : QMessageBox::StandardButtons(QMessageBox::Ok);
+  QMessageBox box(qicon, Q(caption), shown, qbuttons, owner);
+  box.setFont(DiktonFont());
+  const int result = box.exec();
+  if (buttons == TButtons::Ok) return TAnswer::Ok;
+  return result == QMessageBox::Yes ? TAnswer::Yes : TAnswer::No;
+}
+
+TAnswer TQtUserDialog::Message(std::string_view text, std::string_view caption, TIcon icon,
+                               TButtons buttons) {
+  return ShowMessageBox(owner_, text, caption, icon, buttons);
+}
+
+std::optional<std::string> TQtUserDialog::RunFileDialog(const TFileDialogSpec& spec, bool save) {
+  QFileDialog dialog(owner_, Q(spec.Title));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save || !spec.MustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  QFileDialog::Options options;
+  if (!spec.AskOverwrite) options |= QFileDialog::DontConfirmOverwrite;
+  dialog.setOptions(options);
+  const QStringList filters = QtNameFilters(spec.Filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    const int index =
+        spec.FilterIndex >= 1 && spec.FilterIndex <= filters.size() ? spec.FilterIndex - 1 : 0;
+    dialog.selectNameFilter(filters[index]);
+  }
+  if (!spec.DefaultExt.empty()) dialog.setDefaultSuffix(Q(spec.DefaultExt));
+  const QString folder = spec.Folder.empty() ? lastFolder_ : Q(spec.Folder);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  if (!spec.FileName.empty()) dialog.selectFile(Q(spec.FileName));
+  dialog.setFont(DiktonFont());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString chosen = dialog.selectedFiles().first();
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  return S(QDir::toNativeSeparators(chosen));
+}
+
+std::optional<std::string> TQtUserDialog::OpenFile(const TFileDialogSpec& spec) {
+  return RunFileDialog(spec, false);
+}
+
+std::optional<std::string> TQtUserDialog::SaveFile(const TFileDialogSpec& spec) {
+  return RunFileDialog(spec, true);
+}
+
+std::unique_ptr<TProgressWindow> TQtUserDialog::CreateProgressWindow() {
+  return std::make_unique<TfrmProcessStatus>(owner_.data());
+}
+
+void TQtUserDialog::Repaint() {
+  if (owner_) owner_->repaint();
+}
+
+}  // namespace dikton::gui
