@@ -99,9 +99,8 @@ TEST_P(ProcessStatusCloseTest, ShowModalEndsWithTheLogicsResult) {
 INSTANTIATE_TEST_SUITE_P(Results, ProcessStatusCloseTest,
                          ::testing::Values(TCloseCase{UM_DONE, 0, 0, TModalResult::Ok},
                                            TCloseCase{UM_ERROR, 0, 0, TModalResult::Cancel}),
-                         [](const auto& info) {
-                           return std::string(info.param.Message == UM_DONE ? "Done"
-                                                                            : "LinkFailure");
+                         [](const auto& p) {
+                           return std::string(p.param.Message == UM_DONE ? "Done" : "LinkFailure");
                          });
 
 TEST_F(ProcessStatusTest, EscapeAndCloseDoNotEndTheWindow) {
