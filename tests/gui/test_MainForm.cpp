@@ -28,6 +28,7 @@
 #include "uConst_Orbis.h"
 #include "uMainForm.h"
 #include "uPathDelegate.h"
+#include "uRV7KPrcSt.h"
 #include "uWavFile.h"
 #include "ufrmSettings.h"
 
@@ -414,6 +415,38 @@ TEST_F(MainFormTest, MenuCommandPostsAnOpenEditorFirst) {
   Item("SavePaths")->trigger();  // nothing loaded: the command itself does nothing
   EXPECT_EQ(Form().Commands().Catalogue.Row(7).Cell.Path, "seven.wav");
   EXPECT_EQ(list->item(7, 1)->text(), U(DisplayForm("seven.wav")));
+}
+
+// The scripted answers, but the real progress window: the worker's notifications travel as
+// posted events to the widget on this thread.
+class TWidgetProgressDialog : public test::TScriptedDialog {
+ public:
+  std::unique_ptr<TProgressWindow> CreateProgressWindow() override {
+    ++ProgressWindowsCreated;
+    auto window = std::make_unique<TfrmProcessStatus>(*this, nullptr);
+    Windows.push_back(window.get());
+    return window;
+  }
+  std::vector<TfrmProcessStatus*> Windows;  // valid only while the command runs
+};
+
+TEST_F(MainFormTest, ReadAllRunsTheWorkerUnderTheProgressWindow) {
+  StartDevice();  // a small memory, sound range 0x3000..0x7FFF
+  TWidgetProgressDialog widgets;
+  Link.Ports = &Ports;
+  TMainForm form(widgets, Link);
+  form.findChild<QAction*>(QStringLiteral("ReadAllMemory"))->trigger();
+  EXPECT_EQ(widgets.ProgressWindowsCreated, 1);
+  const std::vector<test::TShownMessage> shown = widgets.CommandMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Text, txt::ReadOk);
+  const std::vector<uint8_t> memory = Device->Memory();
+  ASSERT_GE(memory.size(), 0x8000u);
+  EXPECT_EQ(form.Commands().State.MemoryImage,
+            std::vector<uint8_t>(memory.begin(), memory.begin() + 0x8000));  // up to the end
+  EXPECT_TRUE(form.Commands().State.ImageFromDevice);
+  EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text(),
+            U("EndSoundAddr=32767"));
 }
 
 TEST_F(MainFormTest, ExitEndsWithoutAsking) {
