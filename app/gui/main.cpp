@@ -13,7 +13,9 @@
 namespace {
 constexpr int kExitBadUsage = 2;
 constexpr int kExitNoDemo = 1;
-constexpr uint32_t kDemoStartSound = 0x3000;  // device address
+// The sound area starts after the directory and the signature pointer (0x3000..0x31FF), so
+// that "Записать звуки" can lay its fragments out on the demo device.
+constexpr uint32_t kDemoStartSound = 0x3200;  // device address
 constexpr uint32_t kDemoEndSound = 0xFFFFF;   // device address, inclusive
 constexpr size_t kDemoMemorySize = 0x100000;  // bytes
 constexpr double kDemoTurnaroundMs = 1.0;     // ms

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr uint32_t kDemoStart = 0x3000;  // StartSoundAddr of the list
+constexpr uint32_t kDemoStart = 0x3200;  // StartSoundAddr of the list, as the demo device has it
 constexpr uint32_t kDemoEnd = 0xFFFFF;   // EndSoundAddr: the last byte of 1 MiB
 
 std::string SlotFile(int i) {

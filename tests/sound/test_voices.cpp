@@ -19,7 +19,7 @@ TEST(DemoVoices, EveryFragmentIsValidAndTheListLoadsAndFits) {
   TFragmentCatalogue catalogue;
   const auto range = LoadPathList(list, catalogue);
   ASSERT_TRUE(range);
-  EXPECT_EQ(range->Start, 0x3000u);
+  EXPECT_EQ(range->Start, 0x3200u);
   EXPECT_EQ(range->End, 0xFFFFFu);
   for (int i = 0; i < TFragmentCatalogue::Count(); ++i) {
     const TStringCell& cell = catalogue.Row(i).Cell;
@@ -30,11 +30,9 @@ TEST(DemoVoices, EveryFragmentIsValidAndTheListLoadsAndFits) {
     EXPECT_EQ(info->DataOffset, 44u) << cell.Path;
     EXPECT_GT(info->DataSize, 0u) << cell.Path;
   }
-  // The whole set fits into 1 MiB. The data cannot start at the list's 0x3000, inside the
-  // directory; it starts after the signature pointer.
-  constexpr uint32_t kDataStart = kSignaturePtrAddr + 3;
+  // The whole set fits into the list's range, which starts after the signature pointer.
   TData image(range->End + 1, 0);
-  const auto built = BuildSoundArea(catalogue, image, kDataStart, range->End);
+  const auto built = BuildSoundArea(catalogue, image, range->Start, range->End);
   ASSERT_TRUE(std::holds_alternative<uint32_t>(built));
   EXPECT_EQ(std::get<uint32_t>(built), uint32_t(catalogue.SumFragmentSizes()) + kDirectoryBytes);
 }
