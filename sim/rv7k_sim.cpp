@@ -30,39 +30,39 @@ namespace {
 
 using namespace wire;
 
-constexpr int32_t kSlowRate = 9600;     // baud, until the mode switch (enter)
-constexpr int32_t kFastRate = 115200;   // baud, after it
-constexpr int kGarbageGapMs = 20;       // ms without new bytes after which a partial frame is dropped
-constexpr size_t kReadChunk = 4096;     // bytes per read from the master
+constexpr int32_t kSlowRate = 9600;    // baud, until the mode switch (enter)
+constexpr int32_t kFastRate = 115200;  // baud, after it
+constexpr int kGarbageGapMs = 20;    // ms without new bytes after which a partial frame is dropped
+constexpr size_t kReadChunk = 4096;  // bytes per read from the master
 constexpr size_t kFileFlushBytes = 1 << 20;  // transcript text buffered before it is written
 constexpr int64_t kNsPerSecond = 1000000000;
-constexpr unsigned long kTimerSlackNs = 1;   // ns; timer slack of the device thread
-constexpr int64_t kSpinNs = 300000;          // ns before a reply deadline spent spinning
+constexpr unsigned long kTimerSlackNs = 1;  // ns; timer slack of the device thread
+constexpr int64_t kSpinNs = 300000;         // ns before a reply deadline spent spinning
 
 struct TRateName {
   speed_t Speed;
   int32_t Baud;
 };
 constexpr std::array<TRateName, 12> kRates{{{B1200, 1200},
-                                             {B2400, 2400},
-                                             {B4800, 4800},
-                                             {B9600, 9600},
-                                             {B19200, 19200},
-                                             {B38400, 38400},
-                                             {B57600, 57600},
-                                             {B115200, 115200},
-                                             {B230400, 230400},
+                                            {B2400, 2400},
+                                            {B4800, 4800},
+                                            {B9600, 9600},
+                                            {B19200, 19200},
+                                            {B38400, 38400},
+                                            {B57600, 57600},
+                                            {B115200, 115200},
+                                            {B230400, 230400},
 #ifdef B460800
-                                             {B460800, 460800},
+                                            {B460800, 460800},
 #else
-                                             {B0, 0},
+                                            {B0, 0},
 #endif
 #ifdef B921600
-                                             {B921600, 921600},
+                                            {B921600, 921600},
 #else
-                                             {B0, 0},
+                                            {B0, 0},
 #endif
-                                             {B0, 0}}};
+                                            {B0, 0}}};
 
 int32_t BaudOf(speed_t speed) {
   for (const auto& r : kRates) {
@@ -151,7 +151,7 @@ struct TVirtualDevice::TImpl {
   size_t Requests = 0;
   uint32_t Accepted = 0;  // frames taken as requests to this device
   std::atomic<int32_t> Rate{kSlowRate};
-  std::string FileText;   // device thread only
+  std::string FileText;  // device thread only
   std::ofstream File;
 
   TUniqueFd Master, Slave, WakeRead, WakeWrite;
@@ -276,8 +276,10 @@ struct TVirtualDevice::TImpl {
         case kCmdRead: {
           const size_t asked = std::min<size_t>(frame[kReadRequestLength - 1], kMaxDataBytes);
           size_t n = asked;
-          if (fault.Any && fault.Kind == TFaultKind::ShortReply) n = std::min<size_t>(fault.Value, kMaxDataBytes);
-          if (fault.Any && fault.Kind == TFaultKind::ExtraData) n = std::min<size_t>(asked + fault.Value, kMaxDataBytes);
+          if (fault.Any && fault.Kind == TFaultKind::ShortReply)
+            n = std::min<size_t>(fault.Value, kMaxDataBytes);
+          if (fault.Any && fault.Kind == TFaultKind::ExtraData)
+            n = std::min<size_t>(asked + fault.Value, kMaxDataBytes);
           if (fault.Any && fault.Kind == TFaultKind::LengthFF) n = kMaxDataBytes;
           body.push_back(kReplyData);
           AppendData(body, address, n);
@@ -377,8 +379,9 @@ struct TVirtualDevice::TImpl {
       const TInspect r = InspectFront(buffer.data() + pos, buffer.size() - pos, &frameLength);
       if (r == TInspect::NeedMore && !final) break;
       if (r == TInspect::Frame) {
-        const std::vector<uint8_t> frame(buffer.begin() + static_cast<ptrdiff_t>(pos),
-                                         buffer.begin() + static_cast<ptrdiff_t>(pos + frameLength));
+        const std::vector<uint8_t> frame(
+            buffer.begin() + static_cast<ptrdiff_t>(pos),
+            buffer.begin() + static_cast<ptrdiff_t>(pos + frameLength));
         pos += frameLength;
         const timespec sent = HandleFrame(frame, t0);
         // The next frame cannot have started before this one ended, nor before it was read.
@@ -551,7 +554,8 @@ void TVirtualDevice::GenerateRealisticContent(uint32_t seed) {
 bool TVirtualDevice::LoadMemory(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (in.bad()) return false;
   std::lock_guard lock(impl_->Mutex);
   const size_t n = std::min(bytes.size(), impl_->Memory.size());
@@ -564,7 +568,8 @@ bool TVirtualDevice::DumpMemory(const std::string& path) const {
   const std::vector<uint8_t> bytes = Memory();
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return false;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   return !out.fail();
 }

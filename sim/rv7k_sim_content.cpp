@@ -10,18 +10,18 @@
 namespace rv7ksim::content {
 namespace {
 
-constexpr std::string_view kModel = "RV-7K";   // model string at address 0
+constexpr std::string_view kModel = "RV-7K";  // model string at address 0
 constexpr uint8_t kVersionMajor = 2;
 constexpr uint8_t kVersionMinor = 10;
-constexpr std::string_view kMaker = "ZORIX";   // maker field of the signature record
-constexpr int kSampleRate = 10000;             // samples per second
-constexpr uint32_t kMinSamples = 600;          // 60 ms
-constexpr uint32_t kSpanSamples = 2400;        // up to 300 ms more
+constexpr std::string_view kMaker = "ZORIX";  // maker field of the signature record
+constexpr int kSampleRate = 10000;            // samples per second
+constexpr uint32_t kMinSamples = 600;         // 60 ms
+constexpr uint32_t kSpanSamples = 2400;       // up to 300 ms more
 constexpr uint32_t kMinToneHz = 150;
 constexpr uint32_t kSpanToneHz = 1650;
-constexpr uint32_t kAttackSamples = 40;        // 4 ms rise
-constexpr uint32_t kTailSamples = 100;         // 10 ms of silence at the end
-constexpr int kMinExtraFragments = 3;          // fragments besides slot 0
+constexpr uint32_t kAttackSamples = 40;  // 4 ms rise
+constexpr uint32_t kTailSamples = 100;   // 10 ms of silence at the end
+constexpr int kMinExtraFragments = 3;    // fragments besides slot 0
 constexpr int kSpanExtraFragments = 4;
 
 // A small generator of our own: its sequence does not depend on the standard library.
@@ -70,8 +70,7 @@ void PutBytes(std::vector<uint8_t>& memory, uint32_t at, const uint8_t* bytes, s
 
 }  // namespace
 
-void Generate(std::vector<uint8_t>& memory, uint32_t startSound, uint32_t endSound,
-              uint32_t seed) {
+void Generate(std::vector<uint8_t>& memory, uint32_t startSound, uint32_t endSound, uint32_t seed) {
   TRandom rnd(seed);
   std::fill(memory.begin(), memory.end(), kErased);
 

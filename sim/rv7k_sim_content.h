@@ -18,7 +18,6 @@ inline constexpr uint8_t kErased = 0xFF;               // an erased EEPROM byte
 // Overwrites the whole memory. Fragments go from startSound on (or from kFirstFreeData when the
 // range would overlap the directory) and never past endSound or the memory's end.
 // Deterministic for a given seed.
-void Generate(std::vector<uint8_t>& memory, uint32_t startSound, uint32_t endSound,
-              uint32_t seed);
+void Generate(std::vector<uint8_t>& memory, uint32_t startSound, uint32_t endSound, uint32_t seed);
 
 }  // namespace rv7ksim::content

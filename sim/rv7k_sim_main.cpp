@@ -23,7 +23,7 @@ using rv7ksim::TSimOptions;
 constexpr uint32_t kMaxAddress24 = 0xFFFFFF;  // device addresses are 24 bits
 constexpr uint32_t kMaxDeviceAddress = 255;   // one byte on the wire
 constexpr uint32_t kDefaultSeed = 1;
-constexpr double kMaxTurnaroundMs = 10000;    // ms; anything longer is a typo
+constexpr double kMaxTurnaroundMs = 10000;  // ms; anything longer is a typo
 
 constexpr std::string_view kUsage =
     "usage: rv7k-sim [options]\n"
@@ -99,7 +99,8 @@ std::optional<TFault> ParseFault(std::string_view text, std::string& error) {
   }
   TFault f;
   f.Kind = *kind;
-  std::string_view rest = colon == std::string_view::npos ? std::string_view{} : text.substr(colon + 1);
+  std::string_view rest =
+      colon == std::string_view::npos ? std::string_view{} : text.substr(colon + 1);
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
     const std::string_view item = rest.substr(0, comma);
@@ -162,7 +163,8 @@ std::optional<int> ParseArgs(int argc, char** argv, TProgramOptions& out) {
       std::string_view v;
       if (!value(v)) return Fail(std::string(arg) + " needs a value");
       const auto parsed = ParseNumber(v);
-      if (!parsed || *parsed > max) return Fail("bad value for " + std::string(arg) + ": " + std::string(v));
+      if (!parsed || *parsed > max)
+        return Fail("bad value for " + std::string(arg) + ": " + std::string(v));
       n = *parsed;
       return std::nullopt;
     };

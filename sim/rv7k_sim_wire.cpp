@@ -7,16 +7,17 @@
 namespace rv7ksim {
 namespace {
 
-constexpr uint8_t kCrcPoly = 0x8C;        // x^8 + x^5 + x^4 + 1, reflected
-constexpr size_t kDeviantEntry = 0xF9;    // this entry differs from the published table
-constexpr uint8_t kDeviantValue = 0xFC;   // published value there: 0xE8
+constexpr uint8_t kCrcPoly = 0x8C;       // x^8 + x^5 + x^4 + 1, reflected
+constexpr size_t kDeviantEntry = 0xF9;   // this entry differs from the published table
+constexpr uint8_t kDeviantValue = 0xFC;  // published value there: 0xE8
 
 constexpr std::array<uint8_t, 256> MakeCrcTable() {
   std::array<uint8_t, 256> table{};
   for (size_t i = 0; i < table.size(); ++i) {
     uint8_t crc = static_cast<uint8_t>(i);
     for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ kCrcPoly) : static_cast<uint8_t>(crc >> 1);
+      crc =
+          (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ kCrcPoly) : static_cast<uint8_t>(crc >> 1);
     }
     table[i] = crc;
   }
@@ -39,7 +40,8 @@ struct TPacked {
 };
 
 TPacked Split(int16_t sample) {
-  const auto u = static_cast<uint16_t>(static_cast<uint32_t>(sample + static_cast<int32_t>(kOffsetBinary)));
+  const auto u =
+      static_cast<uint16_t>(static_cast<uint32_t>(sample + static_cast<int32_t>(kOffsetBinary)));
   uint8_t hi = static_cast<uint8_t>(u >> 8);
   if (hi == kEndMark) hi = kHighMax;
   return {hi, static_cast<uint8_t>((u >> kLowShift) & 3)};

@@ -10,12 +10,12 @@
 namespace rv7ksim::wire {
 
 // Frame layout (0-based indices into a frame).
-inline constexpr size_t kPosAddress = 0;     // device address
-inline constexpr size_t kPosLength = 1;      // L: bytes before the CRC
-inline constexpr size_t kPosZero = 2;        // requests: always 0
-inline constexpr size_t kPosCommand = 3;     // requests: command code
-inline constexpr size_t kPosReplyCode = 2;   // replies: reply code
-inline constexpr size_t kPosArg = 4;         // requests: first argument byte
+inline constexpr size_t kPosAddress = 0;        // device address
+inline constexpr size_t kPosLength = 1;         // L: bytes before the CRC
+inline constexpr size_t kPosZero = 2;           // requests: always 0
+inline constexpr size_t kPosCommand = 3;        // requests: command code
+inline constexpr size_t kPosReplyCode = 2;      // replies: reply code
+inline constexpr size_t kPosArg = 4;            // requests: first argument byte
 inline constexpr size_t kMinRequestLength = 4;  // L of the shortest frame with a command code
 inline constexpr size_t kMaxLength = 255;       // L fits one byte
 

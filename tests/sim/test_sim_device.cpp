@@ -1,6 +1,5 @@
 // The virtual device over its pseudo-terminal, driven from the host side as the program would.
 #include <gtest/gtest.h>
-
 #include <time.h>
 
 #include <chrono>
@@ -17,9 +16,9 @@ namespace {
 using test::Frame;
 using test::THost;
 
-constexpr uint8_t kMe = 1;                 // the device's address in these tests
-constexpr size_t kTestMemory = 0x10000;    // bytes
-constexpr int kWaitMs = 5000;              // ms; generous, only a broken device waits it out
+constexpr uint8_t kMe = 1;               // the device's address in these tests
+constexpr size_t kTestMemory = 0x10000;  // bytes
+constexpr int kWaitMs = 5000;            // ms; generous, only a broken device waits it out
 
 const std::vector<uint8_t> kRangeQuery{kMe, 0, 0x00, 0x3F, 0x2C, 0x00};
 const std::vector<uint8_t> kPrepare{kMe, 0, 0x00, 0x0D, 0x00, 0x00};
@@ -31,8 +30,8 @@ std::vector<uint8_t> ReadRequest(uint32_t address, uint8_t n, uint8_t to = kMe) 
 }
 
 std::vector<uint8_t> WriteRequest(uint32_t address, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> r{kMe, 0, 0x00, 0x41, uint8_t(address), uint8_t(address >> 8),
-                         uint8_t(address >> 16)};
+  std::vector<uint8_t> r{
+      kMe, 0, 0x00, 0x41, uint8_t(address), uint8_t(address >> 8), uint8_t(address >> 16)};
   r.insert(r.end(), data.begin(), data.end());
   return r;
 }
@@ -229,18 +228,31 @@ std::vector<TFaultCase> FaultCases() {
       {"RefuseWrite", {K::RefuseWrite}, write2, Frame({kMe, 0, 0x21, 0, 0}), 0xA0},
       {"ShortReply", {K::ShortReply, 0, 0, -1, 1, 3}, read8, DataReply(mem(0, 3)), 0xA0},
       {"PartialReply", {K::PartialReply, 0, 0, -1, 1, 4}, read8, partial, 0xA0},
-      {"PartialAckStillStores", {K::PartialReply, 0, 0, -1, 1, 3}, write2,
-       std::vector<uint8_t>{kMe, 5, 0x42}, 0x11},
+      {"PartialAckStillStores",
+       {K::PartialReply, 0, 0, -1, 1, 3},
+       write2,
+       std::vector<uint8_t>{kMe, 5, 0x42},
+       0x11},
       {"ExtraData", {K::ExtraData, 0, 0, -1, 1, 2}, read8, DataReply(mem(0, 10)), 0xA0},
       {"LyingCount", {K::LyingCount, 0, 0, -1, 1, 2}, read8, lying, 0xA0},
       {"LengthFF", {K::LengthFF}, read8, lengthFF, 0xA0},
-      {"OnlyOnItsAddress", {K::Silence, 0, 0, kBlock + 32, 0, 0}, read8, DataReply(mem(0, 8)), 0xA0},
+      {"OnlyOnItsAddress",
+       {K::Silence, 0, 0, kBlock + 32, 0, 0},
+       read8,
+       DataReply(mem(0, 8)),
+       0xA0},
       {"OnlyOnItsCommand", {K::Silence, 0, 0x41, -1, 0, 0}, read8, DataReply(mem(0, 8)), 0xA0},
       // Frame 2 is the range query that follows: both frame and command must match.
-      {"NeedsFrameAndCommandToMatch", {K::Silence, 2, 0x43, -1, 0, 0}, read8,
-       DataReply(mem(0, 8)), 0xA0},
-      {"ReadFaultSparesWrites", {K::ShortReply, 0, 0, -1, 1, 3}, write2,
-       Frame({kMe, 0, 0x42, 2, 0}), 0x11},
+      {"NeedsFrameAndCommandToMatch",
+       {K::Silence, 2, 0x43, -1, 0, 0},
+       read8,
+       DataReply(mem(0, 8)),
+       0xA0},
+      {"ReadFaultSparesWrites",
+       {K::ShortReply, 0, 0, -1, 1, 3},
+       write2,
+       Frame({kMe, 0, 0x42, 2, 0}),
+       0x11},
   };
 }
 
@@ -285,8 +297,7 @@ TEST_F(SimDevice, CorruptByteStaysStuckThroughWrites) {
   device_->AddFault({TFaultKind::CorruptByte, 0, 0, 0x205, 1, 0x5A});
   EXPECT_EQ(device_->Peek(0x205), 0x5A);
   EXPECT_EQ(host_->Exchange(WriteRequest(0x200, Pattern(0, 8)))[2], 0x42);
-  EXPECT_EQ(host_->Exchange(ReadRequest(0x200, 8)),
-            DataReply({0, 1, 2, 3, 4, 0x5A, 6, 7}));
+  EXPECT_EQ(host_->Exchange(ReadRequest(0x200, 8)), DataReply({0, 1, 2, 3, 4, 0x5A, 6, 7}));
   device_->ClearFaults();
   device_->SetMemory(0x205, {5});
   EXPECT_EQ(device_->Peek(0x205), 5);
