@@ -37,8 +37,8 @@ struct TFakeDevice {
         break;
       }
       case 0x41:
-        for (size_t i = 8; i + 1 < f.size(); ++i)
-          if (addr + i - 8 < Memory.size()) Memory[addr + i - 8] = f[i];
+        for (size_t i = 7; i + 1 < f.size(); ++i)
+          if (addr + i - 7 < Memory.size()) Memory[addr + i - 7] = f[i];
         r.insert(r.end(), {0x42, 0, 0});
         break;
       default: return;

@@ -165,6 +165,8 @@ TEST(WriteAllWhole, OneMebibyteDevice) {
   ASSERT_EQ(test::RunInWindow(worker, dialog), TModalResult::Ok);
   EXPECT_EQ(worker.BytesTotal, 1040384);
   EXPECT_EQ(worker.BytesDone, 1040384);
+  EXPECT_TRUE(worker.Mismatches.empty());
+  EXPECT_TRUE(std::equal(image.begin() + 0x3000, image.end(), device->Memory.begin() + 0x3000));
   EXPECT_EQ(image[0x31FD], 0xF0);
   EXPECT_EQ(image[0x31FE], 0xFF);
   EXPECT_EQ(image[0x31FF], 0x0F);
