@@ -6,6 +6,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <timeapi.h>
+#else
+#include <pthread.h>
+#include <sched.h>
 #endif
 
 namespace dikton {
@@ -23,6 +26,17 @@ class TSystemClock final : public TClock {
 #ifdef _WIN32
   void BeginTimerPeriod() const override { timeBeginPeriod(1); }
   void EndTimerPeriod() const override { timeEndPeriod(1); }
+  void EnterTimingCritical() const override {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  }
+#else
+  // A preempted busy-wait turns the line round late and loses the device's reply to the
+  // purge. The lowest real-time priority is enough; unprivileged users are simply refused.
+  void EnterTimingCritical() const override {
+    sched_param sp{};
+    sp.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &sp);
+  }
 #endif
   TLocalTime Now() const override {
     const std::time_t t = std::time(nullptr);

@@ -18,6 +18,10 @@ class TClock {
   virtual int64_t Counter() const = 0;
   virtual void BeginTimerPeriod() const {}
   virtual void EndTimerPeriod() const {}
+  // Called on a worker's own thread before its job: lets the thread that busy-waits through
+  // every transmission run ahead of ordinary threads where the system allows it, so that the
+  // line is turned round on time. Refusal is of no consequence.
+  virtual void EnterTimingCritical() const {}
   virtual TLocalTime Now() const = 0;
 };
 

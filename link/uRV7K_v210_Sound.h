@@ -98,6 +98,7 @@ class TRV7KSoundThread : public TThread {
 
   // The read-all job.
   void Execute() override;
+  void BeforeExecute() override { clock_->EnterTimingCritical(); }
 
   void Post(uint32_t message, uint32_t wParam, uint32_t lParam);
   const TClock& Clock() const { return *clock_; }

@@ -80,6 +80,7 @@ void TThread::Shutdown() {
 
 void TThread::Run() {
   HoldPoint();
+  BeforeExecute();
   Execute();
 }
 

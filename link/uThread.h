@@ -31,6 +31,8 @@ class TThread {
 
  protected:
   virtual void Execute() = 0;
+  // Runs on the job's thread just before Execute.
+  virtual void BeforeExecute() {}
   // Called by the job between two exchanges: blocks while a hold is in force.
   void HoldPoint();
   // Called by the job after a notification that needs an answer. Returns on a wake-up (banked
