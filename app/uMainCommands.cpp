@@ -53,6 +53,13 @@ void TMainCommands::ShowSoundRange() {
   StatusBar.Width[2] = 180;
 }
 
+void TMainCommands::Connect(TRV7KSoundThread& worker, TNotifyTarget* window) {
+  worker.SetNotifyWindow(window);
+  worker.SetDeviceAddress(State.DeviceAddress);
+  if (!worker.OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  worker.SetBaudRate(kSlowBaud);
+}
+
 void TMainCommands::ClearImageMarks() {
   State.ImageFromDevice = false;
   State.ImageFromFile = false;
@@ -69,9 +76,7 @@ void TMainCommands::GetSizeSoundMemClick() {
   // The worker's thread never runs; only its link is used, so no progress window is needed.
   TRV7KSoundThread worker(&State.MemoryImage, link_);
   ClearImageMarks();
-  worker.SetDeviceAddress(State.DeviceAddress);
-  if (!worker.OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
-  worker.SetBaudRate(kSlowBaud);
+  Connect(worker, nullptr);
   TFrame reply;
   if (!worker.Exchange(BuildRangeQuery(State.DeviceAddress), reply)) return;
   if (auto range = DecodeRangeReply(reply)) {
@@ -85,17 +90,10 @@ void TMainCommands::ReadAllMemoryClick() {
   dialog_.Repaint();
   auto worker = std::make_unique<TRV7KSoundThread>(&State.MemoryImage, link_);
   ClearImageMarks();
-  worker->SetNotifyWindow(window.get());
-  worker->SetDeviceAddress(State.DeviceAddress);
-  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
-  worker->SetBaudRate(kSlowBaud);
-  switch (RunWorker(*worker, *window)) {
-    case TRunOutcome::ModeRefused:
-    case TRunOutcome::Cancel:
-      dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-      return;
-    case TRunOutcome::Ok:
-      break;
+  Connect(*worker, window.get());
+  if (RunWorker(*worker, *window) != TRunOutcome::Ok) {
+    dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+    return;
   }
   SendLeave(*worker);
   dialog_.Repaint();
@@ -121,10 +119,7 @@ void TMainCommands::WriteAllClick() {
   auto window = dialog_.CreateProgressWindow();
   dialog_.Repaint();
   auto worker = std::make_unique<TRV7KWriteThread>(&State.MemoryImage, link_);
-  worker->SetNotifyWindow(window.get());
-  worker->SetDeviceAddress(State.DeviceAddress);
-  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
-  worker->SetBaudRate(kSlowBaud);
+  Connect(*worker, window.get());
   if (!State.ImageFromDevice) {
     TFrame reply;
     if (!worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {
@@ -145,13 +140,9 @@ void TMainCommands::WriteAllClick() {
   worker->EndSoundAddr = int32_t(State.EndSoundAddr);
   worker->DirectoryAddr = int32_t(kDirectoryAddr);
   worker->DirectoryCount = int32_t(kDirectoryCount);
-  switch (RunWorker(*worker, *window)) {
-    case TRunOutcome::ModeRefused:
-    case TRunOutcome::Cancel:
-      dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-      return;
-    case TRunOutcome::Ok:
-      break;
+  if (RunWorker(*worker, *window) != TRunOutcome::Ok) {
+    dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+    return;
   }
   SendLeave(*worker);
   if (worker->Mismatches.empty() && worker->BytesDone == worker->BytesTotal)
@@ -164,9 +155,8 @@ void TMainCommands::WriteSoundMemClick() {
     return;
   }
   auto worker = std::make_unique<TRV7KWriteSoundThread>(&State.MemoryImage, link_);
-  worker->SetDeviceAddress(State.DeviceAddress);
-  if (!worker->OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
-  worker->SetBaudRate(kSlowBaud);
+  // Its progress window comes once the sound area is built.
+  Connect(*worker, nullptr);
   if (!State.ImageFromDevice) {
     TFrame reply;
     if (worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {

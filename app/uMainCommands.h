@@ -71,6 +71,9 @@ class TMainCommands {
   }
 
  private:
+  // The notification target, the device address, the port and the slow line; raises
+  // "Не могу открыть порт!" when the port cannot be opened.
+  void Connect(TRV7KSoundThread& worker, TNotifyTarget* window);
   void ClearImageMarks();
   void TakeRange(uint32_t start, uint32_t end);
 

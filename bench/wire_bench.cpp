@@ -151,6 +151,19 @@ void Report(const char* what, double measured, const TPlan& plan, uint64_t retri
               cpu - plan.BusySeconds, 100.0 * (cpu - plan.BusySeconds) / measured);
 }
 
+// Runs the worker's job to its end and reports it; false on a link failure.
+bool Measure(const char* what, TRV7KSoundThread& worker, TAutoWindow& window, const TPlan& plan) {
+  const double cpu0 = CpuSeconds();
+  const auto t0 = std::chrono::steady_clock::now();
+  worker.Resume();
+  const bool ok = window.Serve(worker);
+  worker.WaitFor();
+  const double measured =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  Report(what, measured, plan, worker.RetryCount(), CpuSeconds() - cpu0);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,14 +222,7 @@ int main(int argc, char** argv) {
     TPlan plan;
     plan.Exchange(7, 11);  // the range query
     plan.Blocks(0, end + 1, false);
-    const double cpu0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    worker.Resume();
-    const bool ok = window.Serve(worker);
-    worker.WaitFor();
-    const double measured =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    Report("read all", measured, plan, worker.RetryCount(), CpuSeconds() - cpu0);
+    const bool ok = Measure("read all", worker, window, plan);
     if (!ok || worker.BytesDone != int32_t(end + 1)) rc = 1, std::puts("  READ FAILED");
     LeaveFastMode(worker);
   }
@@ -238,14 +244,7 @@ int main(int argc, char** argv) {
     plan.Blocks(0, kRegionAEnd, false);
     plan.Blocks(kDirectoryAddr, end + 1, false);
     plan.Exchange(kReadRequest, kDataReplyOverhead + kSignatureSize);
-    const double cpu0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    worker.Resume();
-    const bool ok = window.Serve(worker);
-    worker.WaitFor();
-    const double measured =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    Report("write all and verify", measured, plan, worker.RetryCount(), CpuSeconds() - cpu0);
+    const bool ok = Measure("write all and verify", worker, window, plan);
     if (!ok || worker.BytesDone != worker.BytesTotal || !worker.Mismatches.empty())
       rc = 1, std::puts("  WRITE FAILED");
     LeaveFastMode(worker);
