@@ -1,6 +1,7 @@
 // The Dikton GUI program.
 #include <QApplication>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "rv7k_sim.h"
@@ -59,6 +60,11 @@ int main(int argc, char* argv[]) {
   dikton::TLinkContext link;
   link.Ports = &line.Ports;
   dikton::gui::TMainForm form(dialog, link);
+  // The file dialogs start in the program's own folder; the demo starts them where the
+  // generated voices and their list lie, so that "Открыть список" finds paths.txt at once.
+  form.Commands().ProgramFolder = dikton::gui::S(QCoreApplication::applicationDirPath());
+  if (line.Demo && std::filesystem::exists(DIKTON_DEMO_VOICES_DIR "/paths.txt"))
+    form.Commands().ProgramFolder = DIKTON_DEMO_VOICES_DIR;
   dialog.SetOwner(&form);
   form.show();
   return app.exec();

@@ -458,4 +458,66 @@ TEST_F(MainFormTest, ExitEndsWithoutAsking) {
 }
 
 }  // namespace
+TEST_F(MainFormTest, WriteAllWithTheVerifyQuestionAnsweredBothWays) {
+  StartDevice(test::SmallDevice(0x3000, 0x3FFF));
+  for (const TAnswer verify : {TAnswer::Yes, TAnswer::No}) {
+    TWidgetProgressDialog widgets;
+    widgets.Answers = {verify};
+    Link.Ports = &Ports;
+    TMainForm form(widgets, Link);
+    auto& state = form.Commands().State;
+    state.MemoryImage.assign(0x4000, 0x42);
+    state.StartSoundAddr = 0x3000;
+    state.EndSoundAddr = 0x3FFF;
+    state.ImageFromFile = true;
+    form.findChild<QAction*>(QStringLiteral("WriteAll"))->trigger();
+    ASSERT_GE(widgets.Messages.size(), 1u);
+    EXPECT_EQ(widgets.Messages[0].Text, txt::AskVerify);
+    EXPECT_EQ(widgets.Messages[0].Caption, txt::StopCaption);
+    const auto shown = widgets.CommandMessages();
+    if (verify == TAnswer::Yes) {
+      ASSERT_EQ(shown.size(), 1u);
+      EXPECT_EQ(shown[0].Text, txt::WriteOk);
+    } else {
+      EXPECT_TRUE(shown.empty()) << "no success without the read-back";
+    }
+    EXPECT_EQ(Device->Peek(0x3100), 0x42);
+  }
+}
+
+TEST_F(PathEditorTest, BrowseRefusesABadFormatAndAFileThatDoesNotFit) {
+  TScratchDir dir;
+  auto wav = [&](const std::string& name, uint32_t rate, uint32_t dataBytes) {
+    std::vector<uint8_t> b(44 + dataBytes, 0);
+    std::memcpy(&b[0], "RIFF", 4);
+    Put32(&b[4], uint32_t(b.size() - 8));
+    std::memcpy(&b[8], "WAVEfmt ", 8);
+    Put32(&b[16], 16);
+    b[20] = 1, b[22] = 1, b[32] = 2, b[34] = 16;
+    Put32(&b[24], rate);
+    Put32(&b[28], rate * 2);
+    std::memcpy(&b[36], "data", 4);
+    Put32(&b[40], dataBytes);
+    const std::string path = dir.File(name);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    return path;
+  };
+  Form().Commands().State.SoundSize = 100;
+  dialog.Files = {wav("cd.wav", 44100, 40), wav("long.wav", 10000, 400)};
+  for (const auto& [text, icon] : {std::pair{txt::BadWav, TIcon::Error},
+                                   std::pair{txt::NoRoom, TIcon::Warning}}) {
+    ClickCell(2, 1);
+    ASSERT_NE(Editor(), nullptr);
+    QTest::mouseClick(Editor()->BrowseButton(), Qt::LeftButton);
+    ASSERT_FALSE(dialog.Messages.empty());
+    EXPECT_EQ(dialog.Messages.back().Text, text);
+    EXPECT_EQ(dialog.Messages.back().Caption, txt::MsgCaption);
+    EXPECT_EQ(dialog.Messages.back().Icon, icon);
+    EXPECT_EQ(Form().Commands().Catalogue.Row(2).Cell.Loaded, 0);
+    QTest::keyClick(Editor()->Edit(), Qt::Key_Escape);
+    Settle();
+  }
+}
+
 }  // namespace dikton::gui
