@@ -1,5 +1,7 @@
 // The Dikton GUI program.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -28,6 +30,11 @@ int main(int argc, char* argv[]) {
   // The title is the error box's caption. No display name: Qt would append it to every
   // window title.
   QApplication::setApplicationName(dikton::gui::Q(dikton::txt::AppTitle));
+  // Every text of the program is Russian; so are the toolkit's own buttons and dialogs.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_ru"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
 
   std::vector<std::string> args;
   const QStringList qargs = QApplication::arguments();
