@@ -27,6 +27,8 @@ struct TFileDialogSpec {
   std::string FileName;    // proposed name, may be empty
   bool MustExist = false;  // open: the file must exist
   bool AskOverwrite = false;  // save: ask before replacing
+
+  bool operator==(const TFileDialogSpec&) const = default;
 };
 
 // The progress window as the commands see it: a notification target that can be shown

@@ -114,14 +114,14 @@ TEST_F(ImageFileTest, SaveThenOpenRestoresImageRangeAndStatusBar) {
   Save(file);
 
   ASSERT_EQ(dialog.SaveSpecs.size(), 1u);
-  const TFileDialogSpec& s = dialog.SaveSpecs[0];
-  EXPECT_EQ(s.Title, "Сохранение памяти в файл");
-  EXPECT_EQ(s.Filter, "Двоичные (*.bin)|*.bin|Все файлы|*.*");
-  EXPECT_EQ(s.FilterIndex, 1);
-  EXPECT_EQ(s.DefaultExt, "bin");
-  EXPECT_EQ(s.FileName, "memory.bin");
-  EXPECT_EQ(s.Folder, dir.string());
-  EXPECT_TRUE(s.AskOverwrite);
+  EXPECT_EQ(dialog.SaveSpecs[0], (TFileDialogSpec{.Title = "Сохранение памяти в файл",
+                                                  .Filter = "Двоичные (*.bin)|*.bin|Все файлы|*.*",
+                                                  .FilterIndex = 1,
+                                                  .DefaultExt = "bin",
+                                                  .Folder = dir.string(),
+                                                  .FileName = "memory.bin",
+                                                  .MustExist = false,
+                                                  .AskOverwrite = true}));
   EXPECT_TRUE(dialog.Messages.empty());
   EXPECT_TRUE(cmd.State.ImageSaved);
   EXPECT_EQ(ReadRaw(file), FileBytes(20, 39, image));
@@ -135,13 +135,14 @@ TEST_F(ImageFileTest, SaveThenOpenRestoresImageRangeAndStatusBar) {
   Open(file);
 
   ASSERT_EQ(dialog.OpenSpecs.size(), 1u);
-  const TFileDialogSpec& o = dialog.OpenSpecs[0];
-  EXPECT_EQ(o.Title, "Загрузка памяти из файла");
-  EXPECT_EQ(o.Filter, "Двоичные (*.bin)|*.bin|Все файлы|*.*");
-  EXPECT_EQ(o.DefaultExt, "bin");
-  EXPECT_EQ(o.FileName, "");
-  EXPECT_EQ(o.Folder, dir.string());
-  EXPECT_TRUE(o.MustExist);
+  EXPECT_EQ(dialog.OpenSpecs[0], (TFileDialogSpec{.Title = "Загрузка памяти из файла",
+                                                  .Filter = "Двоичные (*.bin)|*.bin|Все файлы|*.*",
+                                                  .FilterIndex = 1,
+                                                  .DefaultExt = "bin",
+                                                  .Folder = dir.string(),
+                                                  .FileName = "",
+                                                  .MustExist = true,
+                                                  .AskOverwrite = false}));
   EXPECT_TRUE(dialog.Messages.empty());  // saved: no question, and no message on success
   EXPECT_EQ(cmd.State.MemoryImage, image);
   EXPECT_EQ(cmd.State.StartSoundAddr, 20u);

@@ -35,13 +35,15 @@ TEST_F(PathCommandsTest, BrowseFillsTheRowAndKeepsTheDialogsFolder) {
   dialog.Files = {a, std::nullopt};
   ASSERT_TRUE(commands.tlPathButtonClick(2));
   ASSERT_EQ(dialog.OpenSpecs.size(), 1u);
-  const TFileDialogSpec& spec = dialog.OpenSpecs[0];
-  EXPECT_EQ(spec.Title, "Загрузка памяти из файла");
-  EXPECT_EQ(spec.Filter, "Windows PCM (*.wav)|*.wav|Все файлы|*.*");
-  EXPECT_EQ(spec.FilterIndex, 1);
-  EXPECT_EQ(spec.DefaultExt, "wav");
-  EXPECT_EQ(spec.FileName, "");
-  EXPECT_TRUE(spec.MustExist);
+  EXPECT_EQ(dialog.OpenSpecs[0],
+            (TFileDialogSpec{.Title = "Загрузка памяти из файла",
+                             .Filter = "Windows PCM (*.wav)|*.wav|Все файлы|*.*",
+                             .FilterIndex = 1,
+                             .DefaultExt = "wav",
+                             .Folder = "",
+                             .FileName = "",
+                             .MustExist = true,
+                             .AskOverwrite = false}));
   const TFragmentRow& row = commands.Catalogue.Row(2);
   EXPECT_EQ(row.Cell.Loaded, 1);
   EXPECT_EQ(row.Cell.PackedSize, 30001);
@@ -127,14 +129,14 @@ TEST_F(PathCommandsTest, SaveThenOpenRestoresSlotsAndRange) {
   dialog.Files = {list};
   commands.SavePathsClick();
   ASSERT_EQ(dialog.SaveSpecs.size(), 1u);
-  const TFileDialogSpec& save = dialog.SaveSpecs[0];
-  EXPECT_EQ(save.Title, "Сохранение имен в файл");
-  EXPECT_EQ(save.Filter, "Текстовые (*.txt)|*.txt|Все файлы|*.*");
-  EXPECT_EQ(save.FilterIndex, 1);
-  EXPECT_EQ(save.DefaultExt, "txt");
-  EXPECT_EQ(save.FileName, "paths.txt");
-  EXPECT_EQ(save.Folder, "/opt/dikton");
-  EXPECT_TRUE(save.AskOverwrite);
+  EXPECT_EQ(dialog.SaveSpecs[0], (TFileDialogSpec{.Title = "Сохранение имен в файл",
+                                                  .Filter = "Текстовые (*.txt)|*.txt|Все файлы|*.*",
+                                                  .FilterIndex = 1,
+                                                  .DefaultExt = "txt",
+                                                  .Folder = "/opt/dikton",
+                                                  .FileName = "paths.txt",
+                                                  .MustExist = false,
+                                                  .AskOverwrite = true}));
   EXPECT_EQ(ReadBytes(list).size(), 86u + 5u + 8u);
 
   TScriptedDialog d2;
@@ -144,13 +146,14 @@ TEST_F(PathCommandsTest, SaveThenOpenRestoresSlotsAndRange) {
   d2.Files = {list};
   fresh.OpenPathsClick();
   ASSERT_EQ(d2.OpenSpecs.size(), 1u);
-  const TFileDialogSpec& open = d2.OpenSpecs[0];
-  EXPECT_EQ(open.Title, "Чтение имен из файла");
-  EXPECT_EQ(open.Filter, "Текстовые (*.txt)|*.txt|Все файлы|*.*");
-  EXPECT_EQ(open.DefaultExt, "txt");
-  EXPECT_EQ(open.FileName, "paths.txt");
-  EXPECT_EQ(open.Folder, "/opt/dikton");
-  EXPECT_TRUE(open.MustExist);
+  EXPECT_EQ(d2.OpenSpecs[0], (TFileDialogSpec{.Title = "Чтение имен из файла",
+                                              .Filter = "Текстовые (*.txt)|*.txt|Все файлы|*.*",
+                                              .FilterIndex = 1,
+                                              .DefaultExt = "txt",
+                                              .Folder = "/opt/dikton",
+                                              .FileName = "paths.txt",
+                                              .MustExist = true,
+                                              .AskOverwrite = false}));
   EXPECT_EQ(fresh.Catalogue.Row(0).Cell.Path, dir.File("a.wav"));
   EXPECT_EQ(fresh.Catalogue.Row(0).Cell.PackedSize, int32_t(EstimatePackedSize(8)));
   EXPECT_EQ(fresh.Catalogue.Row(5).Cell.Path, dir.File("Пять.wav"));

@@ -9,11 +9,24 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "uRV7KPrcStLogic.h"
 #include "uUserDialog.h"
+
+namespace dikton {
+
+// Lets a failed comparison of two dialog specs print every field.
+inline void PrintTo(const TFileDialogSpec& s, std::ostream* os) {
+  *os << "{Title \"" << s.Title << "\", Filter \"" << s.Filter << "\", FilterIndex "
+      << s.FilterIndex << ", DefaultExt \"" << s.DefaultExt << "\", Folder \"" << s.Folder
+      << "\", FileName \"" << s.FileName << "\", MustExist " << s.MustExist << ", AskOverwrite "
+      << s.AskOverwrite << "}";
+}
+
+}  // namespace dikton
 
 namespace dikton::test {
 
