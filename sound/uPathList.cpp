@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "TData.h"
+#include "uSaveTarget.h"
 #include "uWavFile.h"
 
 namespace dikton {
@@ -166,6 +167,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
   // Written beside the target and renamed over it, so that a failed write leaves the old list
   // whole instead of half overwritten.
   const std::filesystem::path target = FsPath(path);
+  if (IsReadOnlyTarget(target)) return false;
   std::filesystem::path temp = target;
   temp += ".part";
   {
@@ -179,6 +181,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
       return false;
     }
   }
+  TakeTargetMode(target, temp);
   std::error_code ec;
   std::filesystem::rename(temp, target, ec);
   if (ec) {
