@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "ScriptedDialog.h"
 #include "uConst_Orbis.h"
@@ -160,10 +162,12 @@ TEST(ProcessStatusQuestionsTest, QuestionsOpenOverCurrentTexts) {
   auto* errors = window.findChild<QLabel*>(QStringLiteral("lblErrors"));
   auto* caption = window.findChild<QLabel*>(QStringLiteral("lblProcessCaption"));
   auto* bytes = window.findChild<QLabel*>(QStringLiteral("lblBytesCount"));
-  QStringList seen;
+  std::vector<std::string> seen;
   dialog.Peek = [&] {
-    seen << caption->text() + QStringLiteral(" | ") + bytes->text() + QStringLiteral(" | ") +
-                (errors->isHidden() ? QStringLiteral("-") : errors->text());
+    seen.push_back((caption->text() + QStringLiteral(" | ") + bytes->text() +
+                    QStringLiteral(" | ") +
+                    (errors->isHidden() ? QStringLiteral("-") : errors->text()))
+                       .toStdString());
   };
   dialog.Answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
 
@@ -174,10 +178,10 @@ TEST(ProcessStatusQuestionsTest, QuestionsOpenOverCurrentTexts) {
   QCoreApplication::sendPostedEvents(&window);
   QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("BtCancel")), Qt::LeftButton);
 
-  EXPECT_EQ(seen, (QStringList{
-                      U("Выполнено: 100% | Передано, байт: 1024 | -"),
-                      U("Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1"),
-                      U("Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1"),
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "Выполнено: 100% | Передано, байт: 1024 | -",
+                      "Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1",
+                      "Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1",
                   }));
   EXPECT_EQ(errors->text(), U("Ошибок: 1"));
   window.SetWorker(nullptr);
