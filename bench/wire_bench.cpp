@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<TChildProcess> load;
   if (loadCores > 0) {
     load = std::make_unique<TChildProcess>(
-        "stress-ng", std::vector<std::string>{"--cpu", std::to_string(loadCores), "--quiet"},
+        "stress-ng", std::vector<std::string>{"--cpu", std::to_string(loadCores), "--quiet", "--temp-path", "/tmp"},
         false);
     if (!load->Running()) {
       std::fprintf(stderr, "stress-ng could not be started (Debian package stress-ng)\n");
