@@ -74,7 +74,11 @@ class TPosixSerialLine final : public TSerialLine {
 
   void Close() override {
     if (fd_ >= 0) {
-      ::close(fd_);  // releases the flock and the exclusive mode
+      // The exclusive mode belongs to the terminal, not to this descriptor: it would outlive
+      // the close wherever another holds the device open (a pseudo-terminal's own device
+      // side), and refuse every later open but root's.
+      ::ioctl(fd_, TIOCNXCL);
+      ::close(fd_);  // releases the flock
       fd_ = -1;
     }
   }
