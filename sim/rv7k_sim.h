@@ -35,6 +35,14 @@ struct TFault {
   uint32_t Value = 0;
 };
 
+// A further address the device answers, as if a second device shared the line: the range query
+// reports this range; every other request works on the one memory.
+struct TExtraAddress {
+  uint8_t Address = 0;
+  uint32_t StartSound = 0x3000;
+  uint32_t EndSound = 0xFFFFF;
+};
+
 struct TSimOptions {
   size_t MemorySize = 0x100000;   // bytes
   uint8_t FillByte = 0xFF;        // initial memory content, unless loaded or generated
@@ -42,6 +50,7 @@ struct TSimOptions {
   uint32_t EndSound = 0xFFFFF;
   uint8_t Address = 127;
   bool AnswerAll = false;         // answer every address, not only its own
+  std::vector<TExtraAddress> ExtraAddresses;  // answered besides Address
   bool LineTiming = false;        // replies readable only after request + turnaround + reply
   double TurnaroundMs = 2.0;      // device's answer delay after the request has left the wire
   bool Echo = false;              // echo the request back first, as a two-wire line does
