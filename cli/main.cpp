@@ -12,7 +12,11 @@ int main(int argc, char* argv[]) {
   // Before any other thread: workers and the demo device inherit the blocked Ctrl+C.
   dikton::cli::TInterruptWatcher watcher(stop);
   std::vector<std::string> args(argv + 1, argv + argc);
-  dikton::cli::TCliEnv env{std::cout, std::cerr, dikton::cli::StderrIsTerminal(), &stop, {}};
+  const bool terminal = dikton::cli::StderrIsTerminal();
+  dikton::cli::TCliEnv env(std::cout, std::cerr);
+  env.ErrIsTerminal = terminal;
+  env.Columns = terminal ? dikton::cli::TerminalColumns() : 0;
+  env.Stop = &stop;
   const int status = dikton::cli::RunCli(args, env);
   std::cout.flush();
   return status;

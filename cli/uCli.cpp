@@ -33,7 +33,7 @@ class TRun {
         env_(env),
         stop_(stop),
         dialog_(env.Err,
-                TTermSettings{env.ErrIsTerminal, o.Quiet, !o.NoVerify, !o.StopOnDifference},
+                TTermSettings{env.ErrIsTerminal, env.Columns, o.Quiet, !o.NoVerify, !o.StopOnDifference},
                 stop, link.Clock ? *link.Clock : SystemClock()),
         cmd_(dialog_, link),
         link_(link) {}

@@ -19,9 +19,11 @@ inline constexpr int kExitDifferences = 4;  // the read-back differed, or the wr
 inline constexpr int kExitStopped = 130;    // Ctrl+C, as shells report an interrupt
 
 struct TCliEnv {
+  TCliEnv(std::ostream& out, std::ostream& err) : Out(out), Err(err) {}
   std::ostream& Out;
   std::ostream& Err;
   bool ErrIsTerminal = false;
+  int Columns = 0;  // of that terminal; 0: not known
   TStopRequest* Stop = nullptr;  // nullptr: nothing stops a run
   // The clock and the line factory pass through (tests fix the date, or put a double on the
   // line); the port map is the run's own.

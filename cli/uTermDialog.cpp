@@ -11,7 +11,7 @@ namespace dikton::cli {
 
 namespace {
 
-constexpr int kBarCells = 24;           // characters of the bar between its brackets
+constexpr int kBarCells = 20;           // characters of the bar between its brackets
 constexpr int kPercentFull = 100;       // per cent
 constexpr int kPercentStep = 10;        // per cent between two lines when not on a terminal
 constexpr double kBytesPerKiB = 1024;   // bytes
@@ -22,6 +22,15 @@ constexpr std::string_view kNo = "Нет";
 // Characters, not bytes, of a UTF-8 string: what the terminal advances by.
 size_t Width(std::string_view s) {
   return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+std::string Cut(const std::string& s, size_t chars) {
+  size_t seen = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((s[i] & 0xC0) == 0x80) continue;
+    if (seen++ == chars) return s.substr(0, i);
+  }
+  return s;
 }
 
 std::string Format(const char* format, double value) {
@@ -144,6 +153,8 @@ void TTermDialog::ClearLive() {
 
 void TTermDialog::DrawLive() {
   if (live_.empty()) return;
+  // A line that wrapped could not be redrawn in place: it is cut to the terminal's width.
+  if (settings_.Columns > 1) live_ = Cut(live_, size_t(settings_.Columns - 1));
   const size_t width = Width(live_);
   // Spaces cover what a longer line left behind; no terminal escapes are needed.
   err_ << '\r' << live_ << std::string(liveWidth_ > width ? liveWidth_ - width : 0, ' ');
@@ -223,8 +234,8 @@ void TTermProgressWindow::Show(uint32_t done, uint32_t total) {
   if (dialog_.Settings().Terminal) {
     const int filled = percent * kBarCells / kPercentFull;
     std::string line = logic_.ProcessCaption() + " [" + std::string(size_t(filled), '#') +
-                       std::string(size_t(kBarCells - filled), '.') + "] " +
-                       logic_.BytesCount() + "/" + std::to_string(total) + "  " + speed +
+                       std::string(size_t(kBarCells - filled), '.') + "] " + counts +
+                       " B  " + speed +
                        "  ETA " + Duration(rate > 0 ? left : -1);
     if (logic_.ErrorsVisible()) line += "  " + logic_.ErrorsText();
     dialog_.SetLiveLine(std::move(line));

@@ -21,6 +21,7 @@ namespace dikton::cli {
 
 struct TTermSettings {
   bool Terminal = false;  // stderr is a terminal: one bar redrawn in place
+  int Columns = 0;        // its width in characters; 0: not known
   bool Quiet = false;     // no progress at all
   bool Verify = true;     // the answer to "Выполнить проверку?"
   bool GoOnAfterDifference = true;

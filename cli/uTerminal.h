@@ -24,6 +24,8 @@ class TInterruptWatcher {
 };
 
 bool StderrIsTerminal();
+// Characters per line of the terminal on stderr; 0 when it cannot be told.
+int TerminalColumns();
 // Makes the console show UTF-8 where it needs to be told.
 void PrepareConsole();
 

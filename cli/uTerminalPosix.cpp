@@ -2,6 +2,7 @@
 // own, so nothing runs in signal context and no global is needed.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -54,6 +55,12 @@ TInterruptWatcher::TInterruptWatcher(TStopRequest& stop) : impl_(std::make_uniqu
 TInterruptWatcher::~TInterruptWatcher() = default;
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 void PrepareConsole() {}
 

@@ -41,6 +41,12 @@ TInterruptWatcher::~TInterruptWatcher() = default;
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+int TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void PrepareConsole() {
   SetConsoleOutputCP(CP_UTF8);
 }
