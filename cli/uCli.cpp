@@ -22,7 +22,7 @@ namespace dikton::cli {
 
 namespace {
 
-constexpr uint8_t kFirstAddress = 1;    // scan range
+constexpr uint8_t kFirstAddress = 1;  // scan range
 constexpr uint8_t kLastAddress = 127;
 
 // One run: the options, the dialogue and the commands over the link the options describe.
@@ -33,7 +33,8 @@ class TRun {
         env_(env),
         stop_(stop),
         dialog_(env.Err,
-                TTermSettings{env.ErrIsTerminal, env.Columns, o.Quiet, !o.NoVerify, !o.StopOnDifference},
+                TTermSettings{env.ErrIsTerminal, env.Columns, o.Quiet, !o.NoVerify,
+                              !o.StopOnDifference},
                 stop, link.Clock ? *link.Clock : SystemClock()),
         cmd_(dialog_, link),
         link_(link) {}
@@ -42,13 +43,20 @@ class TRun {
     cmd_.SetSettings(port, o_.Address);
     try {
       switch (o_.Command) {
-        case TCommand::Range: return Range();
-        case TCommand::Read: return Read();
-        case TCommand::Write: return Write();
-        case TCommand::Sound: return Sound();
-        case TCommand::Info: return Info();
-        case TCommand::Extract: return Extract();
-        case TCommand::Scan: return Scan(port);
+        case TCommand::Range:
+          return Range();
+        case TCommand::Read:
+          return Read();
+        case TCommand::Write:
+          return Write();
+        case TCommand::Sound:
+          return Sound();
+        case TCommand::Info:
+          return Info();
+        case TCommand::Extract:
+          return Extract();
+        case TCommand::Scan:
+          return Scan(port);
       }
     } catch (const TAppError& e) {
       // The window program's error box; here a line on stderr.
@@ -120,13 +128,14 @@ class TRun {
     cmd_.OpenPathsClick();
     // A name in the list whose file is not beside it empties its slot: say which.
     int loaded = 0;
-    for (int i = 0; i < TFragmentCatalogue::Count(); ++i) loaded += cmd_.Catalogue.Row(i).Cell.Loaded;
+    for (int i = 0; i < TFragmentCatalogue::Count(); ++i)
+      loaded += cmd_.Catalogue.Row(i).Cell.Loaded;
     dialog_.Note("dikton-cli: " + std::to_string(loaded) + " fragments in the list");
     cmd_.WriteSoundMemClick();
     if (stop_.Requested()) return kExitStopped;
     if (NoAnswer()) return kExitNoDevice;
-    for (std::string_view refused : {txt::TooBig, txt::BadRange, txt::NoDataToWriteShort,
-                                     txt::OtherFormatShort}) {
+    for (std::string_view refused :
+         {txt::TooBig, txt::BadRange, txt::NoDataToWriteShort, txt::OtherFormatShort}) {
       if (dialog_.WasShown(refused)) return kExitFileRefused;
     }
     for (const std::string& text : dialog_.Shown())
@@ -146,8 +155,7 @@ class TRun {
   int Extract() {
     if (!OpenImage()) return kExitFileRefused;
     const TExtractResult r = ExtractFragments(
-        {cmd_.State.MemoryImage, cmd_.State.StartSoundAddr, cmd_.State.EndSoundAddr},
-        o_.Args[1]);
+        {cmd_.State.MemoryImage, cmd_.State.StartSoundAddr, cmd_.State.EndSoundAddr}, o_.Args[1]);
     for (const std::string& w : r.Warnings) dialog_.Note("dikton-cli: " + w);
     for (const std::string& p : r.Written) env_.Out << p << '\n';
     return r.Ok ? kExitDone : kExitFileRefused;

@@ -23,7 +23,7 @@ struct TCliEnv {
   std::ostream& Out;
   std::ostream& Err;
   bool ErrIsTerminal = false;
-  int Columns = 0;  // of that terminal; 0: not known
+  int Columns = 0;               // of that terminal; 0: not known
   TStopRequest* Stop = nullptr;  // nullptr: nothing stops a run
   // The clock and the line factory pass through (tests fix the date, or put a double on the
   // line); the port map is the run's own.

@@ -17,9 +17,9 @@ struct TCommandName {
 };
 
 constexpr TCommandName kCommands[] = {
-    {"range", TCommand::Range, 0, ""},       {"read", TCommand::Read, 1, "FILE"},
-    {"write", TCommand::Write, 1, "FILE"},   {"sound", TCommand::Sound, 1, "LIST"},
-    {"info", TCommand::Info, 1, "FILE"},     {"extract", TCommand::Extract, 2, "FILE DIR"},
+    {"range", TCommand::Range, 0, ""},     {"read", TCommand::Read, 1, "FILE"},
+    {"write", TCommand::Write, 1, "FILE"}, {"sound", TCommand::Sound, 1, "LIST"},
+    {"info", TCommand::Info, 1, "FILE"},   {"extract", TCommand::Extract, 2, "FILE DIR"},
     {"scan", TCommand::Scan, 0, ""},
 };
 
@@ -81,8 +81,7 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
       if (!value(v) || v.empty()) return TUsageError{"option " + name + " needs a port"};
       int n = 0;
       if (ParseInt(v, n)) {
-        if (n < kMinPort || n > kMaxPort)
-          return TUsageError{"port " + v + " is outside 1 to 16"};
+        if (n < kMinPort || n > kMaxPort) return TUsageError{"port " + v + " is outside 1 to 16"};
         o.Port = uint8_t(n);
         o.PortPath.clear();
       } else if (v.find_first_not_of("+-0123456789") == std::string::npos) {

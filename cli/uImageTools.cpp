@@ -15,10 +15,10 @@ namespace dikton::cli {
 
 namespace {
 
-constexpr double kSampleRate = 10000;        // samples/s of every fragment
-constexpr size_t kSignatureDigits = 10;      // DDMMYYhhmm
-constexpr size_t kSignatureMaker = 5;        // maker field after the digits
-constexpr size_t kNameColumn = 30;           // characters of the slot name column
+constexpr double kSampleRate = 10000;    // samples/s of every fragment
+constexpr size_t kSignatureDigits = 10;  // DDMMYYhhmm
+constexpr size_t kSignatureMaker = 5;    // maker field after the digits
+constexpr size_t kNameColumn = 30;       // characters of the slot name column
 constexpr const char* kListName = "paths.txt";
 
 std::string Hex24(uint32_t a) {
@@ -47,12 +47,14 @@ std::string Pad(std::string_view s, size_t width) {
 }
 
 std::string SignatureText(const TData& image) {
-  if (image.size() < size_t(kSignaturePtrAddr) + 3) return "none (the image ends before its pointer)";
+  if (image.size() < size_t(kSignaturePtrAddr) + 3)
+    return "none (the image ends before its pointer)";
   const uint32_t at = Get24(&image[kSignaturePtrAddr]);
   if (size_t(at) + kSignatureSize > image.size())
     return "none (pointer " + Hex24(at) + " lies outside the image)";
   const uint8_t* r = &image[at];
-  const bool digits = std::all_of(r, r + kSignatureDigits, [](uint8_t c) { return c >= '0' && c <= '9'; });
+  const bool digits =
+      std::all_of(r, r + kSignatureDigits, [](uint8_t c) { return c >= '0' && c <= '9'; });
   const bool maker = std::all_of(r + kSignatureDigits, r + kSignatureDigits + kSignatureMaker,
                                  [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
   if (!digits || !maker) return "none at " + Hex24(at) + " (no date and maker there)";
@@ -73,8 +75,9 @@ void PrintImageInfo(std::ostream& out, const std::string& path, const TImageView
   const TData& image = view.Image;
   const TImageChecksum sum = ImageChecksum(image.data(), image.size());
   out << "File: " << path << " (" << image.size() + kImageHeaderSize << " bytes)\n";
-  out << "StartSoundAddr=" << view.Start << " (" << Hex24(view.Start) << ") EndSoundAddr="
-      << view.End << " (" << Hex24(view.End) << ") Size=" << (view.End - view.Start + 1) << "\n";
+  out << "StartSoundAddr=" << view.Start << " (" << Hex24(view.Start)
+      << ") EndSoundAddr=" << view.End << " (" << Hex24(view.End)
+      << ") Size=" << (view.End - view.Start + 1) << "\n";
   out << "Checksums: A=" << Hex32(sum.A) << " B=" << Hex32(sum.B) << " (as in the header)\n";
 
   const TAreaContent area = ReadSoundArea(image, view.Start, view.End);
@@ -91,8 +94,10 @@ void PrintImageInfo(std::ostream& out, const std::string& path, const TImageView
     char slot[8];
     std::snprintf(slot, sizeof slot, "%4d ", f.Slot);
     out << slot << Pad(kSlotNames[size_t(f.Slot)], kNameColumn) << line;
-    if (!f.Closed) out << "  no end mark inside the sound range";
-    else if (!samples) out << "  damaged: no whole number of samples";
+    if (!f.Closed)
+      out << "  no end mark inside the sound range";
+    else if (!samples)
+      out << "  damaged: no whole number of samples";
     out << "\n";
     packed += f.Size + 1;
     seconds += s;
@@ -103,9 +108,9 @@ void PrintImageInfo(std::ostream& out, const std::string& path, const TImageView
         << " lies outside the sound range\n";
   }
   char total[96];
-  std::snprintf(total, sizeof total, "%zu fragments, %llu bytes (end marks included), %.3f s\n",
-                area.Fragments.size(), static_cast<unsigned long long>(packed), seconds);
-  out << total;
+  std::snprintf(total, sizeof total, "%.3f s\n", seconds);
+  out << area.Fragments.size() << " fragments, " << packed << " bytes (end marks included), "
+      << total;
   out << "Signature: " << SignatureText(image) << "\n";
 }
 

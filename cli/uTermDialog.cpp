@@ -11,12 +11,12 @@ namespace dikton::cli {
 
 namespace {
 
-constexpr int kBarCells = 20;           // characters of the bar between its brackets
-constexpr int kPercentFull = 100;       // per cent
-constexpr int kPercentStep = 10;        // per cent between two lines when not on a terminal
-constexpr double kBytesPerKiB = 1024;   // bytes
-constexpr int kSecondsPerMinute = 60;   // s
-constexpr std::string_view kYes = "Да";   // the toolkit's button captions
+constexpr int kBarCells = 20;            // characters of the bar between its brackets
+constexpr int kPercentFull = 100;        // per cent
+constexpr int kPercentStep = 10;         // per cent between two lines when not on a terminal
+constexpr double kBytesPerKiB = 1024;    // bytes
+constexpr int kSecondsPerMinute = 60;    // s
+constexpr std::string_view kYes = "Да";  // the toolkit's button captions
 constexpr std::string_view kNo = "Нет";
 
 // Characters, not bytes, of a UTF-8 string: what the terminal advances by.
@@ -234,9 +234,8 @@ void TTermProgressWindow::Show(uint32_t done, uint32_t total) {
   if (dialog_.Settings().Terminal) {
     const int filled = percent * kBarCells / kPercentFull;
     std::string line = logic_.ProcessCaption() + " [" + std::string(size_t(filled), '#') +
-                       std::string(size_t(kBarCells - filled), '.') + "] " + counts +
-                       " B  " + speed +
-                       "  ETA " + Duration(rate > 0 ? left : -1);
+                       std::string(size_t(kBarCells - filled), '.') + "] " + counts + " B  " +
+                       speed + "  ETA " + Duration(rate > 0 ? left : -1);
     if (logic_.ErrorsVisible()) line += "  " + logic_.ErrorsText();
     dialog_.SetLiveLine(std::move(line));
     return;

@@ -29,8 +29,7 @@ struct TTermSettings {
 
 class TTermDialog : public TUserDialog {
  public:
-  TTermDialog(std::ostream& err, TTermSettings settings, TStopRequest& stop,
-              const TClock& clock);
+  TTermDialog(std::ostream& err, TTermSettings settings, TStopRequest& stop, const TClock& clock);
 
   TAnswer Message(std::string_view text, std::string_view caption, TIcon icon,
                   TButtons buttons) override;

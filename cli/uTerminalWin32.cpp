@@ -1,8 +1,8 @@
 // Ctrl+C on Windows: the console calls its handler on a thread of its own. The handler has no
 // argument, so the one stop request in force is held where it can find it: that pointer is the
 // only global the program has, and only the watcher sets it.
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdio>
@@ -47,8 +47,6 @@ int TerminalColumns() {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-void PrepareConsole() {
-  SetConsoleOutputCP(CP_UTF8);
-}
+void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 }  // namespace dikton::cli

@@ -50,12 +50,13 @@ struct TSimOptions {
   uint32_t EndSound = 0xFFFFF;
   uint8_t Address = 127;
   bool AnswerAll = false;         // answer every address, not only its own
-  std::vector<TExtraAddress> ExtraAddresses;  // answered besides Address
   bool LineTiming = false;        // replies readable only after request + turnaround + reply
   double TurnaroundMs = 2.0;      // device's answer delay after the request has left the wire
   bool Echo = false;              // echo the request back first, as a two-wire line does
   bool CheckRate = true;          // frames at another rate than the device's are garbage
   std::string TranscriptPath;     // also write the transcript to this file
+  // Answered besides Address, each with its own range.
+  std::vector<TExtraAddress> ExtraAddresses;
 };
 
 struct TTranscriptEntry {

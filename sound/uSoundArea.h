@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
-#include <optional>
 #include <variant>
 #include <vector>
 

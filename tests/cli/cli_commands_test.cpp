@@ -180,9 +180,8 @@ TEST_F(Cli, EveryDifferenceIsListedWithTheCountAtTheEnd) {
   Device->AddFault({TFaultKind::CorruptByte, 0, 0, a1, 1, uint8_t(~image[a1])});
   Device->AddFault({TFaultKind::CorruptByte, 0, 0, a2, 1, uint8_t(~image[a2])});
   auto report = [&](uint32_t a) {
-    return "Ошибка. Адрес: " + std::to_string(a) + "\nВ файле:       " +
-           std::to_string(image[a]) + "\nВ приборе:     " + std::to_string(uint8_t(~image[a])) +
-           "\nПродолжить проверку?";
+    return "Ошибка. Адрес: " + std::to_string(a) + "\nВ файле:       " + std::to_string(image[a]) +
+           "\nВ приборе:     " + std::to_string(uint8_t(~image[a])) + "\nПродолжить проверку?";
   };
 
   const auto all = Run({"write", file});
@@ -273,8 +272,9 @@ TEST_F(Cli, InfoShowsRangeChecksumsFragmentsAndSignature) {
   const std::string file = SaveDeviceImage("image.bin", kStart, 0xBFFF);
   const auto r = RunBare({"info", file});
   ASSERT_EQ(r.Status, cli::kExitDone) << r.Err;
-  EXPECT_TRUE(Contains(r.Out, "StartSoundAddr=12800 (0x003200) EndSoundAddr=49151 (0x00BFFF) "
-                              "Size=36352\n"));
+  EXPECT_TRUE(Contains(r.Out,
+                       "StartSoundAddr=12800 (0x003200) EndSoundAddr=49151 (0x00BFFF) "
+                       "Size=36352\n"));
   TData image = Device->Memory();
   image.resize(0xC000);
   const TImageChecksum sum = ImageChecksum(image.data(), image.size());
@@ -324,12 +324,14 @@ TEST_F(Cli, ExtractedFragmentsBuildTheSameAreaAgain) {
   EXPECT_EQ(range->Start, kStart);
   EXPECT_EQ(range->End, kBigEnd);
   TData rebuilt(image.size(), 0x55);
-  ASSERT_TRUE(std::holds_alternative<uint32_t>(BuildSoundArea(catalogue, rebuilt, kStart, kBigEnd)));
+  ASSERT_TRUE(
+      std::holds_alternative<uint32_t>(BuildSoundArea(catalogue, rebuilt, kStart, kBigEnd)));
   const TAreaFragment& last = area.Fragments.back();
   const uint32_t areaEnd = last.Address + last.Size + 1;  // past the last end mark
   EXPECT_TRUE(std::equal(image.begin() + kDirectoryAddr, image.begin() + kDirectoryPadEnd + 1,
                          rebuilt.begin() + kDirectoryAddr));
-  EXPECT_TRUE(std::equal(image.begin() + kStart, image.begin() + areaEnd, rebuilt.begin() + kStart));
+  EXPECT_TRUE(
+      std::equal(image.begin() + kStart, image.begin() + areaEnd, rebuilt.begin() + kStart));
 }
 
 TEST_F(Cli, ScanFindsTwoDevicesOnOneLineWithOneAttemptEach) {
@@ -383,9 +385,9 @@ TEST_F(Cli, TraceLogsEveryFrameWithTimeDirectionAndRate) {
   };
   const std::vector<uint8_t> text = ReadBytes(trace);
   const std::string log(text.begin(), text.end());
-  const std::regex expected("# open " + Device->Path() +
-                            "\n\\d+\\.\\d{6} > 9600" + hex(t[0].Bytes) +
-                            "\n\\d+\\.\\d{6} < 9600" + hex(t[1].Bytes) + "\n# close\n");
+  const std::regex expected("# open " + Device->Path() + "\n\\d+\\.\\d{6} > 9600" +
+                            hex(t[0].Bytes) + "\n\\d+\\.\\d{6} < 9600" + hex(t[1].Bytes) +
+                            "\n# close\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
 
   // A whole read: one line per frame both ways, the rate switching with the mode.

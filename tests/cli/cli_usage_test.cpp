@@ -46,8 +46,8 @@ TEST_F(CliUsage, BadUsageIsOneLineAndTheUsageAndSendsNothing) {
 }
 
 TEST_F(CliUsage, OptionsMayStandAnywhereAndDoubleDashEndsThem) {
-  const auto parsed = cli::ParseCliArgs(
-      {"read", "-q", "--address=5", "--port", "/dev/ttyUSB0", "--", "-odd.bin"});
+  const auto parsed =
+      cli::ParseCliArgs({"read", "-q", "--address=5", "--port", "/dev/ttyUSB0", "--", "-odd.bin"});
   ASSERT_TRUE(std::holds_alternative<cli::TCliOptions>(parsed));
   const auto& o = std::get<cli::TCliOptions>(parsed);
   EXPECT_EQ(o.Command, cli::TCommand::Read);
@@ -67,9 +67,9 @@ TEST_F(CliUsage, HelpNamesEveryCommandOptionAndExitStatus) {
     EXPECT_EQ(r.Status, cli::kExitDone);
     EXPECT_EQ(r.Err, "");
     for (const char* word :
-         {"range", "read FILE", "write FILE", "sound LIST", "info FILE", "extract FILE DIR",
-          "scan", "--port PORT", "--address N", "--no-verify", "--stop-on-difference",
-          "--trace FILE", "--demo", "--quiet", "--version", "130", "StartSoundAddr=S"})
+         {"range", "read FILE", "write FILE", "sound LIST", "info FILE", "extract FILE DIR", "scan",
+          "--port PORT", "--address N", "--no-verify", "--stop-on-difference", "--trace FILE",
+          "--demo", "--quiet", "--version", "130", "StartSoundAddr=S"})
       EXPECT_TRUE(Contains(r.Out, word)) << word;
   }
   const test::TCliResult v = RunBare({"--version"});
