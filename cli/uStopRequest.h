@@ -11,20 +11,18 @@ class TStopRequest {
  public:
   // From any thread but a signal handler.
   void Request() {
-    std::function<void()> listener;
-    {
-      std::lock_guard lock(mutex_);
-      requested_ = true;
-      listener = listener_;
-    }
-    if (listener) listener();
+    // The listener is called with the lock held: a listener being replaced (its window going
+    // away) waits until the call has returned.
+    std::lock_guard lock(mutex_);
+    requested_ = true;
+    if (listener_) listener_();
   }
   bool Requested() const {
     std::lock_guard lock(mutex_);
     return requested_;
   }
   // Called at every later request, on the requesting thread; an empty function stops it. The
-  // listener must stay valid until it is replaced.
+  // listener must stay valid until it is replaced, and must not call back into this object.
   void Listen(std::function<void()> listener) {
     std::lock_guard lock(mutex_);
     listener_ = std::move(listener);
