@@ -9,6 +9,7 @@
 #include "uDemo.h"
 #include "uImageTools.h"
 #include "uMainCommands.h"
+#include "uPathList.h"
 #include "uScanCommand.h"
 #include "uTermDialog.h"
 #include "uTraceLine.h"
@@ -24,6 +25,21 @@ namespace {
 
 constexpr uint8_t kFirstAddress = 1;  // scan range
 constexpr uint8_t kLastAddress = 127;
+
+// The names a fragment list holds, slot by slot, as stored (the list's code page).
+std::vector<std::string> ListNames(const std::string& path) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  std::vector<std::string> names(1);
+  char c = 0;
+  while (names.size() <= size_t(TFragmentCatalogue::Count()) && in.get(c)) {
+    if (c == '\0')
+      names.emplace_back();
+    else
+      names.back() += c;
+  }
+  names.pop_back();  // the entry being read when the loop ended is not complete
+  return names;
+}
 
 // One run: the options, the dialogue and the commands over the link the options describe.
 class TRun {
@@ -126,10 +142,20 @@ class TRun {
     }
     dialog_.SetNextFile(o_.Args[0]);
     cmd_.OpenPathsClick();
-    // A name in the list whose file is not beside it empties its slot: say which.
-    int loaded = 0;
-    for (int i = 0; i < TFragmentCatalogue::Count(); ++i)
+    // A name in the list whose file is not beside it empties its slot without a word; on a
+    // production line that would be a device without that voice, so the run ends here.
+    const std::vector<std::string> names = ListNames(o_.Args[0]);
+    int loaded = 0, missing = 0;
+    for (int i = 0; i < TFragmentCatalogue::Count(); ++i) {
       loaded += cmd_.Catalogue.Row(i).Cell.Loaded;
+      if (size_t(i) < names.size() && !names[size_t(i)].empty() &&
+          !cmd_.Catalogue.Row(i).Cell.Loaded) {
+        dialog_.Note("dikton-cli: slot " + std::to_string(i) + ": " + FromCp1251(names[size_t(i)]) +
+                     " is not beside the list");
+        ++missing;
+      }
+    }
+    if (missing > 0) return kExitFileRefused;
     dialog_.Note("dikton-cli: " + std::to_string(loaded) + " fragments in the list");
     cmd_.WriteSoundMemClick();
     if (stop_.Requested()) return kExitStopped;

@@ -176,7 +176,8 @@ What the commands do:
          current date and time, then reads everything back unless --no-verify is given.
   sound  reads a fragment list (as saved by the window program or by extract; the WAV
          files lie beside it), asks the device for its range, packs the fragments into
-         the sound area, writes the directory and the data, and reads them back.
+         the sound area, writes the directory and the data, and reads them back. A list
+         that names a file which is not beside it is refused before anything is sent.
   info and extract only read the image file; they talk to no device.
   scan   sends one range query to each address (one attempt, 0.4 s for a silent address).
 

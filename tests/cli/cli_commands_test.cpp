@@ -258,6 +258,15 @@ TEST_F(Cli, SoundWritesTheBuiltAreaAndReadsItBack) {
   EXPECT_TRUE(Contains(r.Err, "Звуковые фрагменты успешно записаны!\n"));
   EXPECT_TRUE(LeftFastMode());
 
+  // A list that names a file which is not beside it: refused before anything is sent.
+  std::filesystem::rename(dir.File("b.wav"), dir.File("gone.wav"));
+  Device->ClearTranscript();
+  const auto gone = Run({"sound", list});
+  EXPECT_EQ(gone.Status, cli::kExitFileRefused);
+  EXPECT_EQ(gone.Err, "dikton-cli: slot 3: b.wav is not beside the list\n");
+  EXPECT_EQ(Device->RequestCount(), 0u);
+  std::filesystem::rename(dir.File("gone.wav"), dir.File("b.wav"));
+
   // A list whose fragments the device's range cannot hold.
   Device->SetRange(kStart, kStart + 100);
   Device->ClearTranscript();
