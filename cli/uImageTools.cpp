@@ -20,6 +20,7 @@ constexpr size_t kSignatureDigits = 10;  // DDMMYYhhmm
 constexpr size_t kSignatureMaker = 5;    // maker field after the digits
 constexpr size_t kNameColumn = 30;       // characters of the slot name column
 constexpr const char* kListName = "paths.txt";
+constexpr uint32_t kAddressBytes = 3;  // a 24-bit device address in the image
 
 std::string Hex24(uint32_t a) {
   char text[16];
@@ -47,7 +48,7 @@ std::string Pad(std::string_view s, size_t width) {
 }
 
 std::string SignatureText(const TData& image) {
-  if (image.size() < size_t(kSignaturePtrAddr) + 3)
+  if (image.size() < size_t(kSignaturePtrAddr) + kAddressBytes)
     return "none (the image ends before its pointer)";
   const uint32_t at = Get24(&image[kSignaturePtrAddr]);
   if (size_t(at) + kSignatureSize > image.size())
@@ -103,7 +104,7 @@ void PrintImageInfo(std::ostream& out, const std::string& path, const TImageView
     seconds += s;
   }
   for (int slot : area.BadSlots) {
-    const uint32_t a = Get24(&image[kDirectoryAddr + 3 * uint32_t(slot - 1)]);
+    const uint32_t a = Get24(&image[kDirectoryAddr + kAddressBytes * uint32_t(slot - 1)]);
     out << "     slot " << slot << ": directory entry " << Hex24(a)
         << " lies outside the sound range\n";
   }
