@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "uConst_Orbis.h"
+#include "uSaveTarget.h"
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
@@ -108,6 +109,7 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   Put32(header.data() + kHeaderSumBOffset, sum.B);
 
   const fs::path target(path);
+  if (IsReadOnlyTarget(target)) return false;
   fs::path tempPath;
   TFilePtr file = CreateBeside(target, tempPath);
   if (!file) return false;
@@ -122,11 +124,9 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   if (std::fflush(file.get()) != 0 || !SyncToDisk(file.get())) return false;
   if (std::fclose(file.release()) != 0) return false;
 
-  // A file being replaced keeps its permissions; failing to copy them is no reason to refuse.
-  std::error_code ec;
-  const fs::file_status old = fs::status(target, ec);
-  if (!ec && fs::is_regular_file(old)) fs::permissions(temp.Path(), old.permissions(), ec);
+  TakeTargetMode(target, temp.Path());
 
+  std::error_code ec;
   fs::rename(temp.Path(), target, ec);
   if (ec) return false;
   temp.Keep();

@@ -169,7 +169,13 @@ class TPosixSerialLine final : public TSerialLine {
       const int pr = ::poll(&p, 1, int(left) + 1);
       if (pr < 0 && errno == EINTR) continue;
       if (pr <= 0) break;
-      if (p.revents & (POLLHUP | POLLERR | POLLNVAL) && !(p.revents & POLLIN)) break;
+      // A line that has hung up (a USB adapter pulled out) reports itself readable for ever
+      // while every read gives nothing: take what is left and end the read at once.
+      if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        const ssize_t last = ::read(fd_, data + done, n - done);
+        if (last > 0) done += size_t(last);
+        return false;
+      }
     }
     return true;
   }

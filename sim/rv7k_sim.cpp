@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -344,6 +345,10 @@ struct TVirtualDevice::TImpl {
     const int32_t deviceRate = Rate.load();
     const int32_t lineBaud = hostBaud > 0 ? hostBaud : deviceRate;
     const timespec sent = AddNs(t0, WireNs(frame.size(), lineBaud));
+    if (Options.Echo && Options.EchoDelayMs > 0) {
+      SleepUntil(AddNs(sent, static_cast<int64_t>(Options.EchoDelayMs * 1e6)));
+      WriteMaster(frame.data(), frame.size());
+    }
 
     std::vector<uint8_t> reply;
     int32_t newRate = 0;
@@ -431,7 +436,8 @@ struct TVirtualDevice::TImpl {
         if (n > 0) {
           if (buffer.empty()) t0 = now;
           lastRead = now;
-          if (Options.Echo) WriteMaster(chunk.data(), static_cast<size_t>(n));
+          if (Options.Echo && Options.EchoDelayMs <= 0)
+            WriteMaster(chunk.data(), static_cast<size_t>(n));
           buffer.insert(buffer.end(), chunk.begin(), chunk.begin() + n);
           Sweep(buffer, t0, lastRead, false);
           continue;
@@ -606,5 +612,19 @@ bool TVirtualDevice::WaitForRequests(size_t count, int timeoutMs) const {
 }
 
 int32_t TVirtualDevice::CurrentRate() const { return impl_->Rate.load(); }
+
+size_t TVirtualDevice::HostInputPending() const {
+  int n = 0;
+  if (!impl_->Slave.Valid() || ioctl(impl_->Slave.Get(), FIONREAD, &n) != 0 || n < 0) return 0;
+  return static_cast<size_t>(n);
+}
+
+bool TVirtualDevice::HangUp() {
+#ifdef TIOCVHANGUP
+  return impl_->Slave.Valid() && ioctl(impl_->Slave.Get(), TIOCVHANGUP) == 0;
+#else
+  return false;
+#endif
+}
 
 }  // namespace rv7ksim

@@ -42,6 +42,7 @@ constexpr std::string_view kUsage =
     "  --line-timing          deliver replies no earlier than the wire would\n"
     "  --turnaround MS        answer delay after the request (default 2)\n"
     "  --echo                 echo every request, as a two-wire line does\n"
+    "  --echo-delay MS        echo each request MS after it has left the wire (implies --echo)\n"
     "  --no-rate-check        answer frames sent at any line rate\n"
     "  --fault KIND[:key=val,...]\n"
     "                         KIND: silence bad-crc wrong-code refuse-write short-reply\n"
@@ -250,6 +251,16 @@ std::optional<int> ParseArgs(int argc, char** argv, TProgramOptions& out) {
       out.Sim.TurnaroundMs = ms;
     } else if (arg == "--echo") {
       out.Sim.Echo = true;
+    } else if (arg == "--echo-delay") {
+      if (!value(v)) return Fail("--echo-delay needs a value");
+      char* end = nullptr;
+      const std::string s(v);
+      const double ms = std::strtod(s.c_str(), &end);
+      if (s.empty() || end != s.c_str() + s.size() || !(ms > 0) || ms > kMaxTurnaroundMs) {
+        return Fail("bad value for --echo-delay: " + s);
+      }
+      out.Sim.Echo = true;
+      out.Sim.EchoDelayMs = ms;
     } else if (arg == "--no-rate-check") {
       out.Sim.CheckRate = false;
     } else if (arg == "--fault") {
