@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,8 +17,6 @@
 
 namespace dikton::test {
 
-inline constexpr double kCliTurnaroundMs = 8;  // ms
-
 struct TCliResult {
   int Status = -1;
   std::string Out, Err;
@@ -30,9 +27,6 @@ class TCliTest : public TSimTest {
   // The device's options: small memory, content generated from seed 5 over a fill of 0xEE.
   void Start(rv7ksim::TSimOptions o = SmallDevice(0x3200, 0x3FFF)) {
     o.FillByte = 0xEE;
-    // Time for this process to turn the line round after each request even on a busy
-    // machine: an earlier reply would be purged and cost a retry, and after three a failure.
-    o.TurnaroundMs = std::max(o.TurnaroundMs, kCliTurnaroundMs);
     StartDevice(o);
     Device->GenerateRealisticContent(5);
   }

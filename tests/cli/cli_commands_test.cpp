@@ -23,7 +23,6 @@ using test::Requests;
 
 constexpr uint32_t kStart = 0x3200;
 constexpr uint32_t kEnd = 0x3FFF;
-constexpr double kScanTurnaroundMs = 20;  // ms
 
 class Cli : public test::TCliTest {
  protected:
@@ -345,8 +344,6 @@ TEST_F(Cli, ExtractedFragmentsBuildTheSameAreaAgain) {
 
 TEST_F(Cli, ScanFindsTwoDevicesOnOneLineWithOneAttemptEach) {
   auto o = test::SmallDevice(kStart, kEnd);
-  // One attempt per address: a reply must not come before a late turn of the line.
-  o.TurnaroundMs = kScanTurnaroundMs;
   o.Address = 5;
   o.ExtraAddresses = {{9, 0x4000, 0x7FFF}};
   Start(o);
@@ -360,7 +357,6 @@ TEST_F(Cli, ScanFindsTwoDevicesOnOneLineWithOneAttemptEach) {
 
 TEST_F(Cli, ScanPrintsEveryAnsweringAddress) {
   auto o = test::SmallDevice(kStart, kEnd);
-  o.TurnaroundMs = kScanTurnaroundMs;
   o.AnswerAll = true;  // every address answers, so the scan takes no time-outs
   o.ExtraAddresses = {{9, 0x4000, 0x7FFF}};
   Start(o);
