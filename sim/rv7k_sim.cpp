@@ -198,6 +198,12 @@ struct TVirtualDevice::TImpl {
     return true;
   }
 
+  const TExtraAddress* ExtraFor(uint8_t address) const {
+    for (const TExtraAddress& e : Options.ExtraAddresses)
+      if (e.Address == address && address != Options.Address) return &e;
+    return nullptr;
+  }
+
   // ---- faults ----
   TMatched MatchFault(uint8_t code, bool hasAddress, uint32_t address) {
     for (auto it = Faults.begin(); it != Faults.end(); ++it) {
@@ -226,7 +232,8 @@ struct TVirtualDevice::TImpl {
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& frame, int32_t* newRate) {
     const size_t length = frame[kPosLength];
     const uint8_t code = frame[kPosCommand];
-    const uint8_t me = Options.Address;
+    const TExtraAddress* extra = ExtraFor(frame[kPosAddress]);
+    const uint8_t me = extra ? extra->Address : Options.Address;
     const bool isBlock = (code == kCmdRead && length >= kReadRequestLength) ||
                          (code == kCmdWrite && length >= kWriteRequestOverhead);
     const uint32_t address = isBlock ? Get24(&frame[kPosArg]) : 0;
@@ -271,8 +278,8 @@ struct TVirtualDevice::TImpl {
         }
         case kCmdRange:
           body.insert(body.end(), {kReplyRange, kRangeSeparator, 0, 0, 0, 0, 0, 0});
-          Put24(&body[4], StartSound);
-          Put24(&body[7], EndSound);
+          Put24(&body[4], extra ? extra->StartSound : StartSound);
+          Put24(&body[7], extra ? extra->EndSound : EndSound);
           break;
         case kCmdRead: {
           const size_t asked = std::min<size_t>(frame[kReadRequestLength - 1], kMaxDataBytes);
@@ -349,7 +356,8 @@ struct TVirtualDevice::TImpl {
       std::lock_guard lock(Mutex);
       ++Requests;
       ++PerCode[frame[kPosCommand]];
-      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address;
+      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address ||
+                         ExtraFor(frame[kPosAddress]) != nullptr;
       const bool rateOk = !Options.CheckRate || hostBaud == deviceRate;
       if (forMe && rateOk && frame[kPosZero] == 0) {
         ++Accepted;

@@ -35,6 +35,14 @@ struct TFault {
   uint32_t Value = 0;
 };
 
+// A further address the device answers, as if a second device shared the line: the range query
+// reports this range; every other request works on the one memory.
+struct TExtraAddress {
+  uint8_t Address = 0;
+  uint32_t StartSound = 0x3000;
+  uint32_t EndSound = 0xFFFFF;
+};
+
 struct TSimOptions {
   size_t MemorySize = 0x100000;   // bytes
   uint8_t FillByte = 0xFF;        // initial memory content, unless loaded or generated
@@ -50,6 +58,8 @@ struct TSimOptions {
   double EchoDelayMs = 0;
   bool CheckRate = true;          // frames at another rate than the device's are garbage
   std::string TranscriptPath;     // also write the transcript to this file
+  // Answered besides Address, each with its own range.
+  std::vector<TExtraAddress> ExtraAddresses;
 };
 
 struct TTranscriptEntry {
