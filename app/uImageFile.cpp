@@ -10,11 +10,7 @@
 #include <system_error>
 
 #include "uConst_Orbis.h"
-
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#define DIKTON_HAVE_FSYNC 1
-#endif
+#include "uFiles.h"
 
 namespace dikton {
 
@@ -59,7 +55,7 @@ TFilePtr CreateBeside(const fs::path& target, fs::path& created) {
     std::snprintf(tag.data(), tag.size(), "%08x", unsigned(gen()));
     fs::path p = target;
     p += ".~" + std::string(tag.data()) + ".tmp";
-    if (std::FILE* f = std::fopen(p.string().c_str(), "wbx")) {
+    if (std::FILE* f = CreateNewFile(p)) {
       created = p;
       return TFilePtr(f);
     }
@@ -75,14 +71,6 @@ bool WritePiece(std::FILE* f, const uint8_t* data, size_t size, uint64_t& writte
   if (size != 0 && std::fwrite(data, 1, size, f) != size) return false;
   written += size;
   return true;
-}
-
-bool SyncToDisk([[maybe_unused]] std::FILE* f) {
-#ifdef DIKTON_HAVE_FSYNC
-  return ::fsync(::fileno(f)) == 0;
-#else
-  return true;
-#endif
 }
 
 }  // namespace
@@ -107,7 +95,8 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   Put32(header.data() + kHeaderSumAOffset, sum.A);
   Put32(header.data() + kHeaderSumBOffset, sum.B);
 
-  const fs::path target(path);
+  const fs::path target = FsPath(path);
+  if (target.empty()) return false;
   fs::path tempPath;
   TFilePtr file = CreateBeside(target, tempPath);
   if (!file) return false;
@@ -119,7 +108,7 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
     const size_t n = std::min(kWriteChunk, image.size() - at);
     if (!WritePiece(file.get(), image.data() + at, n, written, hook)) return false;
   }
-  if (std::fflush(file.get()) != 0 || !SyncToDisk(file.get())) return false;
+  if (std::fflush(file.get()) != 0 || !SyncFile(file.get())) return false;
   if (std::fclose(file.release()) != 0) return false;
 
   // A file being replaced keeps its permissions; failing to copy them is no reason to refuse.
@@ -127,15 +116,14 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   const fs::file_status old = fs::status(target, ec);
   if (!ec && fs::is_regular_file(old)) fs::permissions(temp.Path(), old.permissions(), ec);
 
-  fs::rename(temp.Path(), target, ec);
-  if (ec) return false;
+  if (!RenameOver(temp.Path(), target)) return false;
   temp.Keep();
   return true;
 }
 
 TImageFileContent ReadImageFile(const std::string& path) {
   TImageFileContent out;  // Damaged until every check has passed
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(FsPath(path), std::ios::binary);
   if (!in) return out;
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
