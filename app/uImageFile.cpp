@@ -26,13 +26,15 @@ struct TFileCloser {
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
-// Removes the temporary file unless it was handed over to the target.
+// Removes the temporary file unless it was handed over to the target. The file is closed
+// first: Windows does not remove a file that is still open.
 class TTempFile {
  public:
-  explicit TTempFile(fs::path p) : path_(std::move(p)) {}
+  TTempFile(fs::path p, TFilePtr& file) : path_(std::move(p)), file_(file) {}
   TTempFile(const TTempFile&) = delete;
   TTempFile& operator=(const TTempFile&) = delete;
   ~TTempFile() {
+    file_.reset();
     if (!kept_) {
       std::error_code ec;
       fs::remove(path_, ec);
@@ -43,6 +45,7 @@ class TTempFile {
 
  private:
   fs::path path_;
+  TFilePtr& file_;
   bool kept_ = false;
 };
 
@@ -100,7 +103,7 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   fs::path tempPath;
   TFilePtr file = CreateBeside(target, tempPath);
   if (!file) return false;
-  TTempFile temp(tempPath);
+  TTempFile temp(tempPath, file);
 
   uint64_t written = 0;
   if (!WritePiece(file.get(), header.data(), header.size(), written, hook)) return false;

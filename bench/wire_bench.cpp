@@ -3,16 +3,23 @@
 // timing and a 1 ms turnaround, and compares the time with what the wire itself needs.
 //
 //   wire_bench [--kib N] [--sim PATH] [--read-only | --write-only]
+//   wire_bench --port NAME ...   (a device already started with the same options, e.g. the
+//                                 Windows build under Wine on a COM port mapped to rv7k-sim)
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +39,7 @@ constexpr size_t kWriteOverhead = 8;     // write-block request besides its data
 constexpr size_t kDataReplyOverhead = 5;  // data reply besides its data, bytes
 constexpr size_t kAckReply = 6;          // write acknowledgement, bytes
 
+#ifndef _WIN32
 // The device as a child process; its pty path is the first line it prints.
 class TSimProcess {
  public:
@@ -66,6 +74,7 @@ class TSimProcess {
   pid_t pid_ = -1;
   std::string path_;
 };
+#endif
 
 // Answers the worker as a progress window that says yes to the verify question.
 class TAutoWindow : public TNotifyTarget {
@@ -99,12 +108,23 @@ class TAutoWindow : public TNotifyTarget {
   bool done_ = false, failed_ = false;
 };
 
+#ifdef _WIN32
+double CpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto s = [](FILETIME t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;  // 100 ns units
+  };
+  return s(kernel) + s(user);
+}
+#else
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   auto s = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
   return s(u.ru_utime) + s(u.ru_stime);
 }
+#endif
 
 double Wire(size_t bytes) { return double(bytes) * 10.0 / kFastBaud; }
 
@@ -170,6 +190,7 @@ int main(int argc, char** argv) {
   uint32_t kib = 256;
   bool doRead = true, doWrite = true;
   std::string transcript;  // the device's transcript file, for a look at what went over
+  std::string port;        // a device started by the caller
   std::string sim = (std::filesystem::path(argv[0]).parent_path() / ".." / "sim" / "rv7k-sim")
                         .lexically_normal()
                         .string();
@@ -177,6 +198,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--kib" && i + 1 < argc) {
       kib = uint32_t(std::stoul(argv[++i]));
+    } else if (a == "--port" && i + 1 < argc) {
+      port = argv[++i];
     } else if (a == "--sim" && i + 1 < argc) {
       sim = argv[++i];
     } else if (a == "--transcript" && i + 1 < argc) {
@@ -186,7 +209,8 @@ int main(int argc, char** argv) {
     } else if (a == "--write-only") {
       doRead = false;
     } else {
-      std::fprintf(stderr, "usage: %s [--kib N] [--sim PATH] [--read-only|--write-only] [--transcript FILE]\n",
+      std::fprintf(stderr, "usage: %s [--kib N] [--sim PATH | --port NAME] [--read-only|--write-only] "
+                   "[--transcript FILE]\n",
                    argv[0]);
       return 2;
     }
@@ -200,17 +224,31 @@ int main(int argc, char** argv) {
                                    "--start", "0x3000", "--end", std::to_string(end),
                                    "--line-timing", "--turnaround", "1"};
   if (!transcript.empty()) simArgs.insert(simArgs.end(), {"--transcript", transcript});
-  TSimProcess device(sim, simArgs);
-  if (device.Path().empty()) {
-    std::fprintf(stderr, "could not start %s\n", sim.c_str());
-    return 1;
-  }
   TPortMap ports;
-  ports.Map(1, device.Path());
+#ifdef _WIN32
+  if (port.empty()) {
+    std::fprintf(stderr, "--port NAME: start rv7k-sim with these options first:");
+    for (const auto& a : simArgs) std::fprintf(stderr, " %s", a.c_str());
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
+  const std::string devicePath = port;
+#else
+  std::unique_ptr<TSimProcess> device;
+  if (port.empty()) {
+    device = std::make_unique<TSimProcess>(sim, simArgs);
+    if (device->Path().empty()) {
+      std::fprintf(stderr, "could not start %s\n", sim.c_str());
+      return 1;
+    }
+  }
+  const std::string devicePath = device ? device->Path() : port;
+#endif
+  ports.Map(1, devicePath);
   TLinkContext ctx;
   ctx.Ports = &ports;
   std::printf("%u KiB at %d baud, turnaround %.1f ms, device %s\n", kib, kFastBaud, kTurnaroundMs,
-              device.Path().c_str());
+              devicePath.c_str());
 
   TData image;
   int rc = 0;

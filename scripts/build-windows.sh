@@ -7,6 +7,6 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh g++-mingw-w64-x86-64 mingw-w64 wine wine64 googletest
 BUILD=${BUILD_WIN_DIR:-build-win}
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIKTON_TESTS=OFF "$@"
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$BUILD" -j"${JOBS:-$(nproc)}"
 echo "Windows programs: $BUILD/bin/"
