@@ -147,7 +147,7 @@ void TMainForm::BuildList() {
                           list_, reinterpret_cast<HMENU>(INT_PTR(kIdEdit)),
                           GetModuleHandleW(nullptr), nullptr);
   browse_ = CreateWindowExW(0, WC_BUTTONW, W(guitxt::BrowseButton).c_str(),
-                            WS_CHILD | BS_PUSHBUTTON, 0, 0, 0, 0, list_,
+                            WS_CHILD | BS_PUSHBUTTON | BS_NOTIFY, 0, 0, 0, 0, list_,
                             reinterpret_cast<HMENU>(INT_PTR(kIdBrowse)),
                             GetModuleHandleW(nullptr), nullptr);
   SetWindowSubclass(edit_, &TMainForm::EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -309,11 +309,13 @@ void TMainForm::tlPathButtonClick() {
   const int row = editorRow_;
   if (row < 0) return;
   bool filled = false;
+  browsing_ = true;
   try {
     filled = commands_.tlPathButtonClick(row);
   } catch (const TAppError& e) {
     errorBox_(ErrorBoxText(e.Text()), std::string(txt::AppTitle));
   }
+  browsing_ = false;
   if (filled && editorRow_ == row)
     SetWindowTextW(edit_, W(commands_.Catalogue.Row(row).Cell.Path).c_str());
   if (editorRow_ >= 0) SetFocus(edit_);
@@ -443,8 +445,9 @@ LRESULT CALLBACK TMainForm::ListProc(HWND window, UINT message, WPARAM wParam, L
         self->tlPathButtonClick();
         return 0;
       }
-      if (LOWORD(wParam) == kIdEdit && HIWORD(wParam) == EN_KILLFOCUS &&
-          GetFocus() != self->browse_ && self->editorRow_ >= 0) {
+      // Focus leaving the browse button for anything but the editor posts the editor.
+      if (LOWORD(wParam) == kIdBrowse && HIWORD(wParam) == BN_KILLFOCUS &&
+          GetFocus() != self->edit_ && !self->browsing_ && self->editorRow_ >= 0) {
         self->CloseEditor(true);
         return 0;
       }
@@ -500,6 +503,14 @@ LRESULT CALLBACK TMainForm::EditProc(HWND window, UINT message, WPARAM wParam, L
         return 0;
       }
       break;
+    case WM_KILLFOCUS: {
+      // Focus going anywhere but to the browse button posts the editor.
+      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      if (reinterpret_cast<HWND>(wParam) != self->browse_ && !self->browsing_ &&
+          self->editorRow_ >= 0)
+        self->CloseEditor(true);
+      return result;
+    }
     case WM_CHAR:
       if (wParam == L'\t' || wParam == L'\r' || wParam == 0x1B) return 0;  // no beep
       break;

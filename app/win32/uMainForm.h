@@ -109,6 +109,7 @@ class TMainForm {
   int row_ = 0, column_ = 0;
   int editorRow_ = -1;
   bool closing_ = false;  // the editor is being closed: its focus loss posts nothing more
+  bool browsing_ = false;  // the browse button's file dialog is open: the editor stays
 };
 
 }  // namespace dikton::win

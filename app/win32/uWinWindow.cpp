@@ -8,8 +8,10 @@ constexpr wchar_t kFontFace[] = L"MS Sans Serif";
 
 TFont DiktonFont(bool bold, int pixels) {
   // A negative height asks for the character height in pixels, without the internal leading.
+  // Every text is Russian: the Cyrillic member of the family, whatever the system's code page
+  // (the western one of a bitmap font has no Cyrillic letters at all).
   return TFont(CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
 }
 
