@@ -8,7 +8,7 @@ scripts/deps.sh g++-mingw-w64-x86-64 mingw-w64 wine wine64 xvfb fonts-wine fonts
 BUILD=${BUILD_WIN_DIR:-build-win}
 [ -f "$BUILD/bin/dikton.exe" ] || scripts/build-windows.sh
 source scripts/wine-gui-env.sh
-DESKTOP=800x540  # px: the main window and its frame, with a margin
+DESKTOP=820x560  # px: the main window and its frame, with a margin
 wine explorer /desktop=Dikton,$DESKTOP "$BUILD/bin/dikton.exe" >/dev/null 2>&1 &
 app=$!
 sleep "${SHOT_DELAY:-8}"  # the window has been drawn by then; nothing here is a test
