@@ -16,15 +16,7 @@ wine_gui_cleanup() {
 }
 trap wine_gui_cleanup EXIT
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1 </dev/null
-  # Wine's own fonts (fonts-wine): Marlett for the caption buttons, Tahoma, MS Sans Serif.
-  cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-  # Wine's MS Sans Serif has no Cyrillic letters; as on Windows, its Cyrillic member is
-  # substituted (Wine's Tahoma has them), rather than falling back to a wide Linux font.
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v 'MS Sans Serif,204' /d 'Tahoma,204' /f >/dev/null 2>&1 </dev/null
-fi
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null
 wineserver -k >/dev/null 2>&1 || true  # the one wineboot started, or one left over
 wineserver -w >/dev/null 2>&1 || true
 # Keep Wine's server running for the whole run, quiet, and never a session leader (see
@@ -36,4 +28,11 @@ for _ in $(seq 100); do  # until it listens (its folder is /tmp/.wine-UID or a /
     >/dev/null 2>&1 && break
   sleep 0.1
 done
+# Wine's own fonts (fonts-wine): Marlett for the caption buttons, Tahoma, MS Sans Serif. Done on
+# every run: the prefix may have been made by a run of the tests without this script.
+cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+# Wine's MS Sans Serif has no Cyrillic letters; as on Windows, its Cyrillic member is
+# substituted (Wine's Tahoma has them), rather than falling back to a wide Linux font.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+  /v 'MS Sans Serif,204' /d 'Tahoma,204' /f >/dev/null 2>&1 </dev/null
 wineboot >/dev/null 2>&1 </dev/null  # Wine's own services and the desktop, on this display
