@@ -38,10 +38,16 @@ UINT MessageBoxFlags(TIcon icon, TButtons buttons) {
 
 TAnswer TWinUserDialog::Message(std::string_view text, std::string_view caption, TIcon icon,
                                 TButtons buttons) {
-  const int result =
-      MessageBoxW(owner_, W(text).c_str(), W(caption).c_str(), MessageBoxFlags(icon, buttons));
-  if (buttons == TButtons::Ok) return TAnswer::Ok;
-  return result == IDYES ? TAnswer::Yes : TAnswer::No;
+  const std::wstring wtext = W(text), wcaption = W(caption);
+  for (;;) {
+    const int result = MessageBoxW(owner_, wtext.c_str(), wcaption.c_str(),
+                                   MessageBoxFlags(icon, buttons));
+    if (buttons == TButtons::Ok) return TAnswer::Ok;
+    if (result == IDYES) return TAnswer::Yes;
+    if (result == IDNO || result == 0) return TAnswer::No;  // 0: no box could be shown
+    // Windows lets only the two buttons end a Yes/No box; Wine also lets Escape and the close
+    // box end it. A question is answered by its buttons: ask it again.
+  }
 }
 
 std::optional<std::string> TWinUserDialog::RunFileDialog(const TFileDialogSpec& spec, bool save) {

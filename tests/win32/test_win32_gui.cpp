@@ -19,6 +19,7 @@
 #include "uMainForm.h"
 #include "uRV7KPrcSt.h"
 #include "uWinStrings.h"
+#include "uWinUserDialog.h"
 #include "ufrmSettings.h"
 
 namespace dikton::win {
@@ -365,6 +366,51 @@ TEST_F(Win32Gui, PathCellEditor) {
   form->tlSoundClick(5, 0);
   EXPECT_FALSE(form->EditorOpen());
   EXPECT_EQ(ListText(list, 5, 2), "bare.wav []");
+}
+
+// A Yes/No question is answered by its buttons only: Escape and the close box do not answer it
+// (Windows ignores them; Wine ends the box, which is then asked again). The box is a real
+// MessageBoxW: a message queued before it opens is handled by the box's own loop, acts on the
+// box and queues itself again behind its action, so the next action meets whichever box is open.
+TEST_F(Win32Gui, YesNoQuestionsAnsweredByTheirButtonsOnly) {
+  Create();
+  struct TDriver {
+    int Step = 0;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+      if (m != WM_APP) return DefWindowProcW(w, m, wp, lp);
+      auto* self = reinterpret_cast<TDriver*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+      HWND box = FindWindowW(L"#32770", W(txt::StopCaption).c_str());
+      if (!box) return 0;
+      switch (self->Step++) {
+        case 0:
+          PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+          break;
+        case 1:
+          PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+          break;
+        case 2:
+          PostMessageW(box, WM_CLOSE, 0, 0);
+          break;
+        default:
+          PostMessageW(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+          return 0;
+      }
+      PostMessageW(w, WM_APP, 0, 0);
+      return 0;
+    }
+  } driver;
+  RegisterWindowClass(L"TestBoxDriver", &TDriver::Proc);
+  HWND w = CreateWindowExW(0, L"TestBoxDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(w, nullptr);
+  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
+  PostMessageW(w, WM_APP, 0, 0);
+  TWinUserDialog real(form->Handle());
+  EXPECT_EQ(real.Message("Продолжить проверку?", txt::StopCaption, TIcon::Question,
+                         TButtons::YesNo),
+            TAnswer::Yes);
+  EXPECT_EQ(driver.Step, 4) << "every action met a box";
+  DestroyWindow(w);
 }
 
 // The range request and the read of the whole memory, end to end through the menu, the real
