@@ -413,6 +413,63 @@ TEST_F(Win32Gui, YesNoQuestionsAnsweredByTheirButtonsOnly) {
   DestroyWindow(w);
 }
 
+// "Сохранить" through the real save dialog: it opens with its title in the program's folder,
+// proposes "memory.bin", and a bare name typed into it gets the extension "bin".
+TEST_F(Win32Gui, SaveDialogForReal) {
+  std::array<wchar_t, MAX_PATH> temp{};
+  GetTempPathW(DWORD(temp.size()), temp.data());
+  const std::wstring folder = std::wstring(temp.data()) + L"dikton-wingui-save";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring saved = folder + L"\\образ.bin";
+  DeleteFileW(saved.c_str());
+
+  TWinUserDialog real;
+  TMainForm main(real, Link);
+  real.SetOwner(main.Handle());
+  main.Commands().ProgramFolder = S(folder);
+  main.Commands().State.MemoryImage.assign(32, 0x5A);
+  main.Commands().State.EndSoundAddr = 31;
+  main.Commands().State.ImageFromDevice = true;
+
+  struct TDriver {
+    std::string Title, ProposedName;
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+      if (m != WM_APP) return DefWindowProcW(w, m, wp, lp);
+      auto* self = reinterpret_cast<TDriver*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+      HWND dlg = FindWindowW(L"#32770", W(txt::SaveImageTitle).c_str());
+      if (!dlg) {
+        PostMessageW(w, WM_APP, 0, 0);  // not open yet
+        return 0;
+      }
+      self->Title = Text(dlg);
+      constexpr int kFileNameBox = 0x47C;  // cmb13, the file name of the Explorer-style dialog
+      std::array<wchar_t, kTextChars> name{};
+      GetDlgItemTextW(dlg, kFileNameBox, name.data(), int(name.size()));
+      self->ProposedName = S(name.data());
+      SetDlgItemTextW(dlg, kFileNameBox, L"образ");
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+      return 0;
+    }
+  } driver;
+  RegisterWindowClass(L"TestDialogDriver", &TDriver::Proc);
+  HWND w = CreateWindowExW(0, L"TestDialogDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(w, nullptr);
+  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
+  PostMessageW(w, WM_APP, 0, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, kIdFileSave, 0);
+  DestroyWindow(w);
+  EXPECT_EQ(driver.Title, "Сохранение памяти в файл");
+  EXPECT_EQ(driver.ProposedName, "memory.bin");
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  ASSERT_TRUE(GetFileAttributesExW(saved.c_str(), GetFileExInfoStandard, &info))
+      << "saved in the program's folder with the extension added";
+  EXPECT_EQ(info.nFileSizeLow, 16u + 32u);
+  EXPECT_TRUE(main.Commands().State.ImageSaved);
+  DeleteFileW(saved.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 // The range request and the read of the whole memory, end to end through the menu, the real
 // progress window and a COM port of the Wine prefix.
 TEST_F(Win32Gui, RangeAndReadAllAgainstTheDevice) {
