@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "uConst_Orbis.h"
 #include "uWinStrings.h"
@@ -20,6 +21,15 @@ constexpr int kIdCancel = 100;  // not IDCANCEL: Escape must not stop the worker
 // A tool window with a caption and neither system menu nor caption buttons; on top.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+
+// Gives the logic the window's refresh, to call before each question, so that a question box
+// opens over current labels. Written against whichever logic is built in: one without the
+// hook (the branch this window was begun on) leaves it out.
+template <class TLogic, class TShow>
+void WireShowHook(TLogic& logic, TShow show) {
+  if constexpr (requires { logic.SetShowHook(std::function<void()>(show)); })
+    logic.SetShowHook(std::function<void()>(show));
+}
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
            int w, int h, int id = 0) {
@@ -67,6 +77,7 @@ void TfrmProcessStatus::Build(HWND owner) {
     SendMessageW(cancel_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(stopIcon_));
   font_ = DiktonFont();
   SetFontAll(hwnd_, font_.get());
+  WireShowHook(logic_, [this] { Refresh(); });
   Refresh();
 }
 
