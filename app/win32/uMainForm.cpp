@@ -18,11 +18,11 @@ constexpr int kClientWidth = 767, kClientHeight = 461;  // px, below the menu ba
 constexpr int kDesignedLeft = 419, kDesignedTop = 565;  // px
 constexpr int kListX = 2, kListY = 2, kListWidth = 759, kListHeight = 431;  // px
 constexpr int kStatusHeight = 19;                                           // px
-constexpr int kColPath = 1;                         // data columns: name, path, info
+constexpr int kColPath = 1;                                // data columns: name, path, info
 constexpr std::array<int, 3> kColumnWidths{99, 485, 115};  // px
-constexpr int kIndicatorWidth = 14;                 // px, list column 0: the row indicator
-constexpr int kTextChars = 1024;                    // characters read back from a cell
-constexpr int kIconId = 1;                          // the program's icon in its resources
+constexpr int kIndicatorWidth = 14;                        // px, list column 0: the row indicator
+constexpr int kTextChars = 1024;                           // characters read back from a cell
+constexpr int kIconId = 1;                                 // the program's icon in its resources
 constexpr int kIdList = 200, kIdStatus = 201, kIdEdit = 202, kIdBrowse = 203;
 constexpr UINT_PTR kSubclassId = 1;
 // Fixed single border, system menu and minimise box, no maximise box.
@@ -65,8 +65,7 @@ TMainForm::TMainForm(TUserDialog& dialog, TLinkContext link, TErrorBox errorBox)
   if (client.bottom != kClientHeight || client.right != kClientWidth) {
     RECT frame{};
     GetWindowRect(hwnd_, &frame);
-    SetWindowPos(hwnd_, nullptr, 0, 0,
-                 frame.right - frame.left + kClientWidth - client.right,
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + kClientWidth - client.right,
                  frame.bottom - frame.top + kClientHeight - client.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -114,10 +113,9 @@ void TMainForm::BuildList() {
                           reinterpret_cast<HMENU>(INT_PTR(kIdList)), GetModuleHandleW(nullptr),
                           nullptr);
   // Grid lines; the user may drag columns to another place and resize them.
-  ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP |
-                                               LVS_EX_DOUBLEBUFFER);
-  const std::array<std::string_view, 3> captions{guitxt::ColName, guitxt::ColPath,
-                                                 guitxt::ColInfo};
+  ListView_SetExtendedListViewStyle(list_,
+                                    LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_DOUBLEBUFFER);
+  const std::array<std::string_view, 3> captions{guitxt::ColName, guitxt::ColPath, guitxt::ColInfo};
   LVCOLUMNW indicator{};
   indicator.mask = LVCF_WIDTH | LVCF_TEXT;
   indicator.cx = kIndicatorWidth;
@@ -146,21 +144,19 @@ void TMainForm::BuildList() {
   edit_ = CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 0, 0, 0, 0,
                           list_, reinterpret_cast<HMENU>(INT_PTR(kIdEdit)),
                           GetModuleHandleW(nullptr), nullptr);
-  browse_ = CreateWindowExW(0, WC_BUTTONW, W(guitxt::BrowseButton).c_str(),
-                            WS_CHILD | BS_PUSHBUTTON | BS_NOTIFY, 0, 0, 0, 0, list_,
-                            reinterpret_cast<HMENU>(INT_PTR(kIdBrowse)),
-                            GetModuleHandleW(nullptr), nullptr);
+  browse_ = CreateWindowExW(
+      0, WC_BUTTONW, W(guitxt::BrowseButton).c_str(), WS_CHILD | BS_PUSHBUTTON | BS_NOTIFY, 0, 0, 0,
+      0, list_, reinterpret_cast<HMENU>(INT_PTR(kIdBrowse)), GetModuleHandleW(nullptr), nullptr);
   SetWindowSubclass(edit_, &TMainForm::EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void TMainForm::BuildStatusBar() {
   // Placed by the window itself: along the bottom edge, 19 pixels high, no size grip.
-  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"",
-                            WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN |
-                                CCS_NODIVIDER,
-                            0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight, hwnd_,
-                            reinterpret_cast<HMENU>(INT_PTR(kIdStatus)),
-                            GetModuleHandleW(nullptr), nullptr);
+  status_ = CreateWindowExW(
+      0, STATUSCLASSNAMEW, L"",
+      WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
+      kClientHeight - kStatusHeight, kClientWidth, kStatusHeight, hwnd_,
+      reinterpret_cast<HMENU>(INT_PTR(kIdStatus)), GetModuleHandleW(nullptr), nullptr);
 }
 
 void TMainForm::ShowState() {
@@ -173,8 +169,8 @@ void TMainForm::ShowState() {
   }
   SendMessageW(status_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
   for (size_t i = 0; i < edges.size(); ++i)
-    SendMessageW(status_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(
-                                              W(commands_.StatusBar.Text[i]).c_str()));
+    SendMessageW(status_, SB_SETTEXTW, i,
+                 reinterpret_cast<LPARAM>(W(commands_.StatusBar.Text[i]).c_str()));
   for (int r = 0; r < TFragmentCatalogue::Count(); ++r) {
     const TFragmentRow& row = commands_.Catalogue.Row(r);
     const std::array<const std::string*, 3> texts{&row.NameText, &row.PathText, &row.InfoText};
@@ -342,8 +338,8 @@ void TMainForm::DrawIndicator(HDC dc, int row) {
   const int h = cell.bottom - cell.top;
   const int size = std::min(h, int(cell.right - cell.left)) / 3;  // half the triangle's height
   const int cx = (cell.left + cell.right) / 2, cy = (cell.top + cell.bottom) / 2;
-  const std::array<POINT, 3> triangle{
-      POINT{cx - size / 2, cy - size}, POINT{cx - size / 2, cy + size}, POINT{cx + size, cy}};
+  const std::array<POINT, 3> triangle{POINT{cx - size / 2, cy - size},
+                                      POINT{cx - size / 2, cy + size}, POINT{cx + size, cy}};
   HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(COLOR_WINDOWTEXT));
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
   Polygon(dc, triangle.data(), int(triangle.size()));
@@ -387,8 +383,8 @@ LRESULT TMainForm::OnNotify(NMHDR* header) {
             DrawIndicator(draw->nmcd.hdc, int(draw->nmcd.dwItemSpec));
             return CDRF_SKIPDEFAULT;
           }
-          const bool current = int(draw->nmcd.dwItemSpec) == row_ &&
-                               draw->iSubItem == ListColumn(column_);
+          const bool current =
+              int(draw->nmcd.dwItemSpec) == row_ && draw->iSubItem == ListColumn(column_);
           draw->nmcd.uItemState &= ~UINT(CDIS_SELECTED | CDIS_FOCUS);
           draw->clrText = GetSysColor(current ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
           draw->clrTextBk = GetSysColor(current ? COLOR_HIGHLIGHT : COLOR_WINDOW);

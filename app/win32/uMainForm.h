@@ -48,7 +48,7 @@ class TMainForm {
   HWND Handle() const { return hwnd_; }
   HWND tlSound() const { return list_; }
   HWND StatusBar() const { return status_; }
-  HWND PathEdit() const { return edit_; }      // the path cell's editor, while open
+  HWND PathEdit() const { return edit_; }  // the path cell's editor, while open
   HWND BrowseButton() const { return browse_; }
   const TPortMap& Ports() const;
   // Called when the window has been destroyed ("Выход", the close box); the program then
@@ -108,7 +108,7 @@ class TMainForm {
   HWND browse_ = nullptr;
   int row_ = 0, column_ = 0;
   int editorRow_ = -1;
-  bool closing_ = false;  // the editor is being closed: its focus loss posts nothing more
+  bool closing_ = false;   // the editor is being closed: its focus loss posts nothing more
   bool browsing_ = false;  // the browse button's file dialog is open: the editor stays
 };
 

@@ -16,7 +16,7 @@ constexpr int kClientWidth = 342, kClientHeight = 102;  // px
 constexpr int kBarMax = 100;                            // per cent
 constexpr int kIconSize = 16;                           // px, the stop button's bitmap
 constexpr int kLabelWidth = 240, kLabelHeight = 14;     // px
-constexpr WORD kOicHand = 32513;  // OIC_HAND, the system's stop icon
+constexpr WORD kOicHand = 32513;                        // OIC_HAND, the system's stop icon
 constexpr int kIdCancel = 100;  // not IDCANCEL: Escape must not stop the worker
 // A tool window with a caption and neither system menu nor caption buttons; on top.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
@@ -31,8 +31,8 @@ void WireShowHook(TLogic& logic, TShow show) {
     logic.SetShowHook(std::function<void()>(show));
 }
 
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
-           int w, int h, int id = 0) {
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
+           int h, int id = 0) {
   return CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleW(nullptr), nullptr);
@@ -58,21 +58,17 @@ void TfrmProcessStatus::Build(HWND owner) {
   RegisterWindowClass(kClass, &TfrmProcessStatus::Proc);
   const SIZE size = WindowSizeFor(kClientWidth, kClientHeight, kStyle, kExStyle, false);
   const POINT at = CentreOver(owner, size);
-  CreateWindowExW(kExStyle, kClass, W(txt::ProgressCaption).c_str(), kStyle, at.x, at.y,
-                  size.cx, size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
-  caption_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 8, 15, kLabelWidth,
-                   kLabelHeight);
+  CreateWindowExW(kExStyle, kClass, W(txt::ProgressCaption).c_str(), kStyle, at.x, at.y, size.cx,
+                  size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
+  caption_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 8, 15, kLabelWidth, kLabelHeight);
   bar_ = Child(hwnd_, PROGRESS_CLASSW, L"", 0, 8, 32, 326, 16);
   SendMessageW(bar_, PBM_SETRANGE32, 0, kBarMax);
-  bytes_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 59, kLabelWidth,
-                 kLabelHeight);
-  errors_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 80, kLabelWidth,
-                  kLabelHeight);
-  cancel_ = Child(hwnd_, WC_BUTTONW, W(txt::CancelButton).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
-                  260, 68, 75, 25, kIdCancel);
+  bytes_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 59, kLabelWidth, kLabelHeight);
+  errors_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 80, kLabelWidth, kLabelHeight);
+  cancel_ = Child(hwnd_, WC_BUTTONW, W(txt::CancelButton).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 260,
+                  68, 75, 25, kIdCancel);
   stopIcon_ = static_cast<HICON>(
-      LoadImageW(nullptr, MAKEINTRESOURCEW(kOicHand), IMAGE_ICON, kIconSize, kIconSize,
-                 LR_SHARED));
+      LoadImageW(nullptr, MAKEINTRESOURCEW(kOicHand), IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
   if (stopIcon_)
     SendMessageW(cancel_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(stopIcon_));
   font_ = DiktonFont();
@@ -105,10 +101,9 @@ void TfrmProcessStatus::Finish(std::optional<TModalResult> result) {
   PostMessageW(hwnd_, WM_NULL, 0, 0);  // wakes the modal loop to see it
 }
 
-LRESULT CALLBACK TfrmProcessStatus::Proc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK TfrmProcessStatus::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   TfrmProcessStatus* self = message == WM_NCCREATE ? Attach<TfrmProcessStatus>(window, lParam)
-                                                    : Self<TfrmProcessStatus>(window);
+                                                   : Self<TfrmProcessStatus>(window);
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCCREATE) self->hwnd_ = window;
   return self->WndProc(message, wParam, lParam);

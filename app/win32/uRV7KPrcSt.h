@@ -51,8 +51,7 @@ class TfrmProcessStatus : public TProgressWindow {
   TProcessStatusLogic logic_;
   HWND owner_ = nullptr;
   HWND hwnd_ = nullptr;
-  HWND caption_ = nullptr, bar_ = nullptr, bytes_ = nullptr, errors_ = nullptr,
-       cancel_ = nullptr;
+  HWND caption_ = nullptr, bar_ = nullptr, bytes_ = nullptr, errors_ = nullptr, cancel_ = nullptr;
   HICON stopIcon_ = nullptr;  // shared system icon, not destroyed
   TFont font_;
   bool closed_ = false;

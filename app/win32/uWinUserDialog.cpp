@@ -40,8 +40,8 @@ TAnswer TWinUserDialog::Message(std::string_view text, std::string_view caption,
                                 TButtons buttons) {
   const std::wstring wtext = W(text), wcaption = W(caption);
   for (;;) {
-    const int result = MessageBoxW(owner_, wtext.c_str(), wcaption.c_str(),
-                                   MessageBoxFlags(icon, buttons));
+    const int result =
+        MessageBoxW(owner_, wtext.c_str(), wcaption.c_str(), MessageBoxFlags(icon, buttons));
     if (buttons == TButtons::Ok) return TAnswer::Ok;
     if (result == IDYES) return TAnswer::Yes;
     if (result == IDNO || result == 0) return TAnswer::No;  // 0: no box could be shown

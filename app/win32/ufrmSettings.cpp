@@ -37,8 +37,8 @@ TfrmSettings::TfrmSettings(const TPortMap& ports, HWND owner) : ports_(ports), o
   RegisterWindowClass(kClass, &TfrmSettings::Proc);
   const SIZE size = WindowSizeFor(kClientWidth, kClientHeight, kStyle, kExStyle, false);
   const POINT at = CentreOver(owner, size);
-  CreateWindowExW(kExStyle, kClass, W(guitxt::SettingsCaption).c_str(), kStyle, at.x, at.y,
-                  size.cx, size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
+  CreateWindowExW(kExStyle, kClass, W(guitxt::SettingsCaption).c_str(), kStyle, at.x, at.y, size.cx,
+                  size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
   font_ = DiktonFont();
   bold_ = DiktonFont(true);
   small_ = DiktonFont(false, kDeviceFontPx);
@@ -46,11 +46,11 @@ TfrmSettings::TfrmSettings(const TPortMap& ports, HWND owner) : ports_(ports), o
   // Created in the tab order: "ОК", "ОТМЕНА", the port field, the address field.
   ok_ = Child(hwnd_, WC_BUTTONW, W(guitxt::OkButton), BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
               kOkX, kButtonY, kButtonWidth, kButtonHeight, IDOK);
-  cancel_ = Child(hwnd_, WC_BUTTONW, W(guitxt::CancelButton), BS_PUSHBUTTON | WS_TABSTOP,
-                  kCancelX, kButtonY, kButtonWidth, kButtonHeight, IDCANCEL);
+  cancel_ = Child(hwnd_, WC_BUTTONW, W(guitxt::CancelButton), BS_PUSHBUTTON | WS_TABSTOP, kCancelX,
+                  kButtonY, kButtonWidth, kButtonHeight, IDCANCEL);
   auto spin = [&](int y, int editId, int updownId, int min, int max, HWND& edit, HWND& updown) {
-    edit = Child(hwnd_, WC_EDITW, L"", ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
-                 kFieldX, y, kFieldWidth, kFieldHeight, editId, WS_EX_CLIENTEDGE);
+    edit = Child(hwnd_, WC_EDITW, L"", ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, kFieldX,
+                 y, kFieldWidth, kFieldHeight, editId, WS_EX_CLIENTEDGE);
     updown = Child(hwnd_, UPDOWN_CLASSW, L"",
                    UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0,
                    updownId);
@@ -123,8 +123,8 @@ void TfrmSettings::Close(bool ok) {
 }
 
 LRESULT CALLBACK TfrmSettings::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TfrmSettings* self = message == WM_NCCREATE ? Attach<TfrmSettings>(window, lParam)
-                                              : Self<TfrmSettings>(window);
+  TfrmSettings* self =
+      message == WM_NCCREATE ? Attach<TfrmSettings>(window, lParam) : Self<TfrmSettings>(window);
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCCREATE) self->hwnd_ = window;
   return self->WndProc(message, wParam, lParam);

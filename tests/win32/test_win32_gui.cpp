@@ -1,8 +1,9 @@
 // The Win32 windows created for real (under Wine with an X display): read back through the
 // API what the user sees, drive the menu with WM_COMMAND, and run the range request and the
 // read of the whole memory against the virtual device through a COM port.
-#include <windows.h>
-
+// clang-format off
+#include <windows.h>  // first: the other Windows headers need its types
+// clang-format on
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -106,10 +107,9 @@ class Win32Gui : public test::TSimTest {
       GTEST_SKIP() << "no X display: scripts/test-windows-gui.sh runs these under Xvfb";
   }
   void Create() {
-    form = std::make_unique<TMainForm>(dialog, Link, [this](const std::string& t,
-                                                            const std::string& c) {
-      errors.push_back(c + ": " + t);
-    });
+    form = std::make_unique<TMainForm>(
+        dialog, Link,
+        [this](const std::string& t, const std::string& c) { errors.push_back(c + ": " + t); });
     dialog.Owner = form->Handle();
     ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
     Pump();
@@ -406,9 +406,9 @@ TEST_F(Win32Gui, YesNoQuestionsAnsweredByTheirButtonsOnly) {
   SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
   PostMessageW(w, WM_APP, 0, 0);
   TWinUserDialog real(form->Handle());
-  EXPECT_EQ(real.Message("Продолжить проверку?", txt::StopCaption, TIcon::Question,
-                         TButtons::YesNo),
-            TAnswer::Yes);
+  EXPECT_EQ(
+      real.Message("Продолжить проверку?", txt::StopCaption, TIcon::Question, TButtons::YesNo),
+      TAnswer::Yes);
   EXPECT_EQ(driver.Step, 4) << "every action met a box";
   DestroyWindow(w);
 }
@@ -482,9 +482,9 @@ TEST_F(Win32Gui, RangeAndReadAllAgainstTheDevice) {
   Command(kIdGetSizeSoundMem);
   EXPECT_TRUE(errors.empty());
   EXPECT_TRUE(dialog.Messages.empty());
-  EXPECT_EQ(StatusTexts(form->StatusBar()),
-            (std::vector<std::string>{"StartSoundAddr=12288", "EndSoundAddr=16383", "Size=4096",
-                                      ""}));
+  EXPECT_EQ(
+      StatusTexts(form->StatusBar()),
+      (std::vector<std::string>{"StartSoundAddr=12288", "EndSoundAddr=16383", "Size=4096", ""}));
 
   Command(kIdReadAllMemory);
   EXPECT_TRUE(errors.empty());
