@@ -10,12 +10,8 @@
 #include <system_error>
 
 #include "uConst_Orbis.h"
+#include "uFiles.h"
 #include "uSaveTarget.h"
-
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#define DIKTON_HAVE_FSYNC 1
-#endif
 
 namespace dikton {
 
@@ -31,13 +27,15 @@ struct TFileCloser {
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
-// Removes the temporary file unless it was handed over to the target.
+// Removes the temporary file unless it was handed over to the target. The file is closed
+// first: Windows does not remove a file that is still open.
 class TTempFile {
  public:
-  explicit TTempFile(fs::path p) : path_(std::move(p)) {}
+  TTempFile(fs::path p, TFilePtr& file) : path_(std::move(p)), file_(file) {}
   TTempFile(const TTempFile&) = delete;
   TTempFile& operator=(const TTempFile&) = delete;
   ~TTempFile() {
+    file_.reset();
     if (!kept_) {
       std::error_code ec;
       fs::remove(path_, ec);
@@ -48,6 +46,7 @@ class TTempFile {
 
  private:
   fs::path path_;
+  TFilePtr& file_;
   bool kept_ = false;
 };
 
@@ -60,7 +59,7 @@ TFilePtr CreateBeside(const fs::path& target, fs::path& created) {
     std::snprintf(tag.data(), tag.size(), "%08x", unsigned(gen()));
     fs::path p = target;
     p += ".~" + std::string(tag.data()) + ".tmp";
-    if (std::FILE* f = std::fopen(p.string().c_str(), "wbx")) {
+    if (std::FILE* f = CreateNewFile(p)) {
       created = p;
       return TFilePtr(f);
     }
@@ -76,14 +75,6 @@ bool WritePiece(std::FILE* f, const uint8_t* data, size_t size, uint64_t& writte
   if (size != 0 && std::fwrite(data, 1, size, f) != size) return false;
   written += size;
   return true;
-}
-
-bool SyncToDisk([[maybe_unused]] std::FILE* f) {
-#ifdef DIKTON_HAVE_FSYNC
-  return ::fsync(::fileno(f)) == 0;
-#else
-  return true;
-#endif
 }
 
 }  // namespace
@@ -108,12 +99,12 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   Put32(header.data() + kHeaderSumAOffset, sum.A);
   Put32(header.data() + kHeaderSumBOffset, sum.B);
 
-  const fs::path target(path);
-  if (IsReadOnlyTarget(target)) return false;
+  const fs::path target = FsPath(path);
+  if (target.empty() || IsReadOnlyTarget(target)) return false;
   fs::path tempPath;
   TFilePtr file = CreateBeside(target, tempPath);
   if (!file) return false;
-  TTempFile temp(tempPath);
+  TTempFile temp(tempPath, file);
 
   uint64_t written = 0;
   if (!WritePiece(file.get(), header.data(), header.size(), written, hook)) return false;
@@ -121,21 +112,19 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
     const size_t n = std::min(kWriteChunk, image.size() - at);
     if (!WritePiece(file.get(), image.data() + at, n, written, hook)) return false;
   }
-  if (std::fflush(file.get()) != 0 || !SyncToDisk(file.get())) return false;
+  if (std::fflush(file.get()) != 0 || !SyncFile(file.get())) return false;
   if (std::fclose(file.release()) != 0) return false;
 
   TakeTargetMode(target, temp.Path());
 
-  std::error_code ec;
-  fs::rename(temp.Path(), target, ec);
-  if (ec) return false;
+  if (!RenameOver(temp.Path(), target)) return false;
   temp.Keep();
   return true;
 }
 
 TImageFileContent ReadImageFile(const std::string& path) {
   TImageFileContent out;  // Damaged until every check has passed
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(FsPath(path), std::ios::binary);
   if (!in) return out;
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();

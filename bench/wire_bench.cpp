@@ -4,16 +4,22 @@
 //
 //   wire_bench [--kib N] [--sim PATH] [--read-only | --write-only] [--transcript FILE]
 //              [--load N] [--user NAME]
+//   wire_bench --port NAME ...   (a device already started with the same options, e.g. the
+//                                 Windows build under Wine on a COM port mapped to rv7k-sim)
 //
 // --load N keeps N cores busy (stress-ng --cpu N) for the whole run, and --user NAME, given to
 // root, runs the benchmark as that ordinary user, who gets no real-time priority: together they
-// show whether replies survive a host that is turned round late.
+// show whether replies survive a host that is turned round late (POSIX only).
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <grp.h>
-#include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -40,6 +46,7 @@ constexpr size_t kWriteOverhead = 8;     // write-block request besides its data
 constexpr size_t kDataReplyOverhead = 5;  // data reply besides its data, bytes
 constexpr size_t kAckReply = 6;          // write acknowledgement, bytes
 
+#ifndef _WIN32
 // A child process, ended at destruction. The device's pty path is the first line it prints;
 // other children print nothing that is read.
 class TChildProcess {
@@ -85,6 +92,7 @@ bool BecomeUser(const std::string& name) {
   if (!pw) return false;
   return setgroups(0, nullptr) == 0 && setgid(pw->pw_gid) == 0 && setuid(pw->pw_uid) == 0;
 }
+#endif
 
 // Answers the worker as a progress window that says yes to the verify question.
 class TAutoWindow : public TNotifyTarget {
@@ -118,12 +126,23 @@ class TAutoWindow : public TNotifyTarget {
   bool done_ = false, failed_ = false;
 };
 
+#ifdef _WIN32
+double CpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto s = [](FILETIME t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;  // 100 ns units
+  };
+  return s(kernel) + s(user);
+}
+#else
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   auto s = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
   return s(u.ru_utime) + s(u.ru_stime);
 }
+#endif
 
 double Wire(size_t bytes) { return double(bytes) * 10.0 / kFastBaud; }
 
@@ -189,6 +208,7 @@ int main(int argc, char** argv) {
   uint32_t kib = 256;
   bool doRead = true, doWrite = true;
   std::string transcript;  // the device's transcript file, for a look at what went over
+  std::string port;        // a device started by the caller
   int loadCores = 0;
   std::string user;
   std::string sim = (std::filesystem::path(argv[0]).parent_path() / ".." / "sim" / "rv7k-sim")
@@ -198,6 +218,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--kib" && i + 1 < argc) {
       kib = uint32_t(std::stoul(argv[++i]));
+    } else if (a == "--port" && i + 1 < argc) {
+      port = argv[++i];
     } else if (a == "--sim" && i + 1 < argc) {
       sim = argv[++i];
     } else if (a == "--transcript" && i + 1 < argc) {
@@ -212,7 +234,7 @@ int main(int argc, char** argv) {
       doRead = false;
     } else {
       std::fprintf(stderr,
-                   "usage: %s [--kib N] [--sim PATH] [--read-only|--write-only] "
+                   "usage: %s [--kib N] [--sim PATH | --port NAME] [--read-only|--write-only] "
                    "[--transcript FILE] [--load N] [--user NAME]\n",
                    argv[0]);
       return 2;
@@ -222,6 +244,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "--kib must be 16 to 16384\n");
     return 2;
   }
+  const uint32_t end = kib * 1024 - 1;
+  std::vector<std::string> simArgs{"--memory-size", std::to_string(end + 1), "--realistic",
+                                   "--start", "0x3000", "--end", std::to_string(end),
+                                   "--line-timing", "--turnaround", "1"};
+  if (!transcript.empty()) simArgs.insert(simArgs.end(), {"--transcript", transcript});
+  TPortMap ports;
+#ifdef _WIN32
+  if (port.empty()) {
+    std::fprintf(stderr, "--port NAME: start rv7k-sim with these options first:");
+    for (const auto& a : simArgs) std::fprintf(stderr, " %s", a.c_str());
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
+  const std::string devicePath = port;
+#else
   if (!user.empty() && !BecomeUser(user)) {
     std::fprintf(stderr, "cannot run as %s\n", user.c_str());
     return 2;
@@ -229,7 +266,9 @@ int main(int argc, char** argv) {
   std::unique_ptr<TChildProcess> load;
   if (loadCores > 0) {
     load = std::make_unique<TChildProcess>(
-        "stress-ng", std::vector<std::string>{"--cpu", std::to_string(loadCores), "--quiet", "--temp-path", "/tmp"},
+        "stress-ng",
+        std::vector<std::string>{"--cpu", std::to_string(loadCores), "--quiet", "--temp-path",
+                                 "/tmp"},
         false);
     if (!load->Running()) {
       std::fprintf(stderr, "stress-ng could not be started (Debian package stress-ng)\n");
@@ -239,22 +278,21 @@ int main(int argc, char** argv) {
   std::printf("user %d%s, %d cores loaded\n", int(getuid()),
               getuid() == 0 ? " (root: real-time priority)" : " (no real-time priority)",
               loadCores);
-  const uint32_t end = kib * 1024 - 1;
-  std::vector<std::string> simArgs{"--memory-size", std::to_string(end + 1), "--realistic",
-                                   "--start", "0x3000", "--end", std::to_string(end),
-                                   "--line-timing", "--turnaround", "1"};
-  if (!transcript.empty()) simArgs.insert(simArgs.end(), {"--transcript", transcript});
-  TChildProcess device(sim, simArgs, true);
-  if (device.Path().empty()) {
-    std::fprintf(stderr, "could not start %s\n", sim.c_str());
-    return 1;
+  std::unique_ptr<TChildProcess> device;
+  if (port.empty()) {
+    device = std::make_unique<TChildProcess>(sim, simArgs, true);
+    if (device->Path().empty()) {
+      std::fprintf(stderr, "could not start %s\n", sim.c_str());
+      return 1;
+    }
   }
-  TPortMap ports;
-  ports.Map(1, device.Path());
+  const std::string devicePath = device ? device->Path() : port;
+#endif
+  ports.Map(1, devicePath);
   TLinkContext ctx;
   ctx.Ports = &ports;
   std::printf("%u KiB at %d baud, turnaround %.1f ms, device %s\n", kib, kFastBaud, kTurnaroundMs,
-              device.Path().c_str());
+              devicePath.c_str());
 
   TData image;
   int rc = 0;

@@ -16,6 +16,17 @@ namespace {
 
 class TSystemClock final : public TClock {
  public:
+#ifdef _WIN32
+  int64_t Frequency() const override {
+    LARGE_INTEGER f{};
+    return QueryPerformanceFrequency(&f) ? f.QuadPart : 0;
+  }
+  int64_t Counter() const override {
+    LARGE_INTEGER c{};
+    QueryPerformanceCounter(&c);
+    return c.QuadPart;
+  }
+#else
   int64_t Frequency() const override {
     using P = std::chrono::steady_clock::period;
     return P::den / P::num;
@@ -23,6 +34,7 @@ class TSystemClock final : public TClock {
   int64_t Counter() const override {
     return std::chrono::steady_clock::now().time_since_epoch().count();
   }
+#endif
 #ifdef _WIN32
   void BeginTimerPeriod() const override { timeBeginPeriod(1); }
   void EndTimerPeriod() const override { timeEndPeriod(1); }
@@ -38,16 +50,20 @@ class TSystemClock final : public TClock {
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &sp);
   }
 #endif
+#ifdef _WIN32
+  TLocalTime Now() const override {
+    SYSTEMTIME st{};
+    GetLocalTime(&st);
+    return {st.wDay, st.wMonth, st.wYear, st.wHour, st.wMinute};
+  }
+#else
   TLocalTime Now() const override {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
     localtime_r(&t, &tm);
-#endif
     return {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min};
   }
+#endif
 };
 
 }  // namespace

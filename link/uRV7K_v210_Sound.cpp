@@ -77,6 +77,9 @@ TRV7KSoundThread::~TRV7KSoundThread() {
 
 bool TRV7KSoundThread::OpenPort(uint8_t port) {
   ClosePort();
+  // Only COM1 to COM16 exist for the program; another number must not open whatever device a
+  // map or the system happens to have under that name.
+  if (port < kMinPort || port > kMaxPort) return false;
   line_ = lineFactory_();
   if (!line_ || !line_->Open(ports_->DeviceFor(port))) {
     line_.reset();

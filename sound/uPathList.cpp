@@ -222,7 +222,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
   // Written beside the target and renamed over it, so that a failed write leaves the old list
   // whole instead of half overwritten.
   const std::filesystem::path target = FsPath(path);
-  if (IsReadOnlyTarget(target)) return false;
+  if (target.empty() || IsReadOnlyTarget(target)) return false;
   std::filesystem::path temp = target;
   temp += ".part";
   {
@@ -237,9 +237,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
     }
   }
   TakeTargetMode(target, temp);
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
+  if (!RenameOver(temp, target)) {
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);
     return false;

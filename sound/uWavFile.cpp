@@ -70,15 +70,6 @@ bool FormatIsFragment(const uint8_t* fmt, uint32_t fmtBytes) {
 
 }  // namespace
 
-std::filesystem::path FsPath(std::string_view utf8) {
-#ifdef _WIN32
-  return std::filesystem::path(
-      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-#else
-  return std::filesystem::path(std::string(utf8));
-#endif
-}
-
 std::optional<TWavInfo> ReadWavInfo(const std::string& path) {
   const std::filesystem::path fs = FsPath(path);
   std::error_code ec;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "uFiles.h"  // FsPath: paths are UTF-8 strings on every platform
+
 namespace dikton {
 
 struct TWavInfo {
@@ -40,8 +42,5 @@ std::string DisplayForm(std::string_view path);
 // The path up to and including its last delimiter (empty for a bare name): the prefix to put
 // before a file name that lies beside 'path'.
 std::string FolderPrefixOf(std::string_view path);
-
-// Paths are held as UTF-8 strings on every platform; this is the file system's form of one.
-std::filesystem::path FsPath(std::string_view utf8);
 
 }  // namespace dikton

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ScriptedDialog.h"
+#include "uFiles.h"
 #include "uImageFile.h"
 #include "uMainCommands.h"
 
@@ -277,6 +278,46 @@ TEST_F(ImageFileTest, SavingOverALongerFileLeavesExactlyTheNewOne) {
   Open(file);
   EXPECT_TRUE(dialog.Messages.empty());
   EXPECT_EQ(cmd.State.MemoryImage, image);
+}
+
+// Paths are UTF-8 in the program; on Windows every file call must take them wide, or a folder
+// named in Cyrillic is not found at all. Saving twice goes through the replace of an existing
+// file.
+TEST_F(ImageFileTest, CyrillicFolderSavesReplacesAndOpens) {
+  const fs::path sub = dir / FsPath("Звуки");
+  fs::create_directories(sub);
+  const std::string file = Utf8Path(sub / FsPath("память.bin"));
+  ASSERT_NE(file.find("Звуки"), std::string::npos) << file;
+  SetRead(2, 40);
+  dialog.Files.push_back(file);
+  cmd.FileSaveClick();
+  SetRead(3, 70);
+  const Bytes image = cmd.State.MemoryImage;
+  dialog.Files.push_back(file);
+  cmd.FileSaveClick();
+  EXPECT_TRUE(cmd.State.ImageSaved);
+  std::vector<fs::path> entries;
+  for (const auto& e : fs::directory_iterator(sub)) entries.push_back(e.path().filename());
+  EXPECT_EQ(entries, std::vector<fs::path>{FsPath("память.bin")}) << "no temporary left";
+  EXPECT_EQ(fs::file_size(sub / FsPath("память.bin")), 71u + 16u);
+
+  cmd.State.ImageFromDevice = false;
+  cmd.State.MemoryImage.clear();
+  dialog.Files.push_back(file);
+  cmd.FileOpenClick();
+  EXPECT_TRUE(dialog.Messages.empty());
+  EXPECT_EQ(cmd.State.MemoryImage, image);
+  EXPECT_EQ(cmd.State.EndSoundAddr, 70u);
+}
+
+// Text that is not UTF-8 names no file on Windows: it is refused like a file that cannot be
+// opened, never guessed at. (On POSIX such bytes are a name like any other.)
+TEST_F(ImageFileTest, PathThatIsNotUtf8IsRefusedWhereItCannotBeConverted) {
+  const std::string bad = Utf8Path(dir) + "/\xFF\xFE" "bad.bin";
+  EXPECT_EQ(ReadImageFile(bad).Status, TImageLoadStatus::Damaged);
+  if (!FsPath(bad).empty()) GTEST_SKIP() << "this platform takes the bytes as they are";
+  EXPECT_FALSE(WriteImageFile(bad, 0, 7, Pattern(8)));
+  EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST_F(ImageFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TData.h"
+#include "uFiles.h"
 
 namespace dikton::test {
 
@@ -30,20 +31,21 @@ class TTempDir {
   TTempDir(const TTempDir&) = delete;
   TTempDir& operator=(const TTempDir&) = delete;
 
-  std::string Dir() const { return path_.string(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // UTF-8, as the program holds paths.
+  std::string Dir() const { return Utf8Path(path_); }
+  std::string File(const std::string& name) const { return Utf8Path(path_ / FsPath(name)); }
 
  private:
   std::filesystem::path path_;
 };
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FsPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

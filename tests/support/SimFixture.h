@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "rv7k_sim.h"
@@ -30,6 +31,16 @@ class TSimTest : public ::testing::Test {
     ASSERT_TRUE(Device->Start());
     Ports.Map(1, Device->Path());
     Link.Ports = &Ports;
+  }
+  // A failed test shows what went over the line, both ways.
+  void TearDown() override {
+    if (!HasFailure() || !Device) return;
+    for (const auto& e : Device->Transcript()) {
+      std::printf("  %s %6d%s", e.FromHost ? "host  " : "device", e.Baud,
+                  e.Ignored ? " ignored" : "        ");
+      for (uint8_t b : e.Bytes) std::printf(" %02X", b);
+      std::printf("\n");
+    }
   }
   std::unique_ptr<rv7ksim::TVirtualDevice> Device;
   TPortMap Ports;

@@ -1,0 +1,19 @@
+// UTF-8 inside the program, UTF-16 at the Win32 calls: the one place where texts are converted.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dikton::win {
+
+std::wstring W(std::string_view utf8);
+std::string S(std::wstring_view utf16);
+
+// A "Name|*.x|Name|*.*" filter as the file dialogs take it: NUL-separated pairs, ended by
+// two NULs.
+std::wstring ApiFilter(std::string_view filter);
+
+// The folder of the running program, without a trailing "\".
+std::string ProgramFolder();
+
+}  // namespace dikton::win

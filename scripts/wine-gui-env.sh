@@ -1,0 +1,38 @@
+# Sourced by test-windows-gui.sh and screenshot-windows.sh: a virtual X display (Xvfb) and the
+# Wine prefix of the Windows GUI, build-win/wineprefix-gui, with Wine's server kept running.
+# Needs BUILD (the cross-build folder). Stops both when the sourcing script exits.
+
+# A display of our own: Xvfb picks a free number and tells it on a pipe.
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+read -r xvfb_pid_line <&3
+read -r xvfb_display <&3
+xvfb_pid=${xvfb_pid_line#pid }
+export DISPLAY=":$xvfb_display"
+
+export WINEPREFIX="$PWD/$BUILD/wineprefix-gui" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_gui_cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap wine_gui_cleanup EXIT
+
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null
+wineserver -k >/dev/null 2>&1 || true  # the one wineboot started, or one left over
+wineserver -w >/dev/null 2>&1 || true
+# Keep Wine's server running for the whole run, quiet, and never a session leader (see
+# test-windows.sh: it would take a virtual device's pseudo-terminal as its controlling one).
+wine_server=$(printf 'server-%x-%x' "0x$(stat -c %D "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+setsid sh -c 'wineserver -f -p >/dev/null 2>&1 </dev/null &'
+for _ in $(seq 100); do  # until it listens (its folder is /tmp/.wine-UID or a /tmp/wine-XXXXXX)
+  ls /tmp/.wine-"$(id -u)"/"$wine_server"/socket /tmp/wine-*/"$wine_server"/socket \
+    >/dev/null 2>&1 && break
+  sleep 0.1
+done
+# Wine's own fonts (fonts-wine): Marlett for the caption buttons, Tahoma, MS Sans Serif. Done on
+# every run: the prefix may have been made by a run of the tests without this script.
+cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+# Wine's MS Sans Serif has no Cyrillic letters; as on Windows, its Cyrillic member is
+# substituted (Wine's Tahoma has them), rather than falling back to a wide Linux font.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+  /v 'MS Sans Serif,204' /d 'Tahoma,204' /f >/dev/null 2>&1 </dev/null
+wineboot >/dev/null 2>&1 </dev/null  # Wine's own services and the desktop, on this display
