@@ -9,3 +9,4 @@ cmake --build "$BUILD" -j"$(nproc)"
 # One test at a time: the link tests time the line on a real pseudo-terminal, and two
 # busy-waiting test programs on two cores would starve the virtual devices.
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" --output-on-failure
+scripts/test-sanitize.sh

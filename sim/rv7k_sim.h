@@ -91,6 +91,11 @@ class TVirtualDevice {
   // The device's current line rate: 9600, or 115200 after it answered a mode switch (enter).
   int32_t CurrentRate() const;
 
+  // Takes bytes as if they had arrived in one piece at the device's own rate, without the
+  // pseudo-terminal and its timing, and returns the answers in order. For a device that has not
+  // been started: tests and fuzzing of the frame parser and the faults.
+  std::vector<std::vector<uint8_t>> Receive(const std::vector<uint8_t>& bytes);
+
  private:
   struct TImpl;
   std::unique_ptr<TImpl> impl_;
