@@ -179,13 +179,13 @@ void Replies(const fs::path& dir) {
   Save(dir, "exchanges", ex);
 
   TBytes read{1, 0x11, 0x40, 0};  // read-all of 0x100..0x140 from the honest device
-  Honest(read, 4);
+  Honest(read, 12);
   Save(dir, "readall", read);
   TBytes readRaw{1, 0, 0, 0};
   Raw(readRaw, 3, range);
   Raw(readRaw, 3, {kDevice, 0, 0x44, 2, 9, 9});  // fewer than asked
   Raw(readRaw, 3, {kDevice, 0, 0x21, 0, 0});     // another code
-  Honest(readRaw, 3);
+  Honest(readRaw, 11);
   Save(dir, "readall_raw", readRaw);
   TBytes readHuge{1, 0, 0, 0};
   Raw(readHuge, 3, {kDevice, 0, 0x3E, 0x2C, 0, 0, 0, 0xFF, 0xFF, 0xFF});
