@@ -37,17 +37,17 @@ using namespace dikton;
 
 namespace {
 
-constexpr uint8_t kDevice = 5;                 // device address in the requests
-constexpr uint8_t kHonest = 0x80;              // ctl: honest answers follow
-constexpr uint8_t kCtlSetLength = 0x01;        // ctl: L := byte count
-constexpr uint8_t kCtlAddCrc = 0x02;           // ctl: append the CRC
-constexpr uint8_t kCtlEcho = 0x04;             // ctl: the request's echo first
-constexpr size_t kDeviceMemory = 0x4000;       // bytes of the honest device
-constexpr uint32_t kWriteAllEnd = 0x321F;      // inclusive: 4 KiB, then 0x3000..0x321F
-constexpr uint32_t kSoundStart = 0x3100;       // write-sound: first data byte
-constexpr uint32_t kSoundEnd = 0x31FF;         // write-sound: range end, inclusive
-constexpr size_t kRequestHead = 7;             // block requests: bytes before the data
-constexpr uint32_t kAddressSpace = 0x1000000;  // 24-bit addresses
+constexpr uint8_t kDevice = 5;                  // device address in the requests
+constexpr uint8_t kHonest = 0x80;               // ctl: honest answers follow
+constexpr uint8_t kCtlSetLength = 0x01;         // ctl: L := byte count
+constexpr uint8_t kCtlAddCrc = 0x02;            // ctl: append the CRC
+constexpr uint8_t kCtlEcho = 0x04;              // ctl: the request's echo first
+constexpr size_t kDeviceMemory = 0x4000;        // bytes of the honest device
+constexpr uint32_t kWriteAllLeastEnd = 0x31FF;  // the smallest range end the write-all job takes
+constexpr uint32_t kSoundStart = 0x3100;        // write-sound: first data byte
+constexpr uint32_t kSoundEnd = 0x31FF;          // write-sound: range end, inclusive
+constexpr size_t kRequestHead = 7;              // block requests: bytes before the data
+constexpr uint32_t kAddressSpace = 0x1000000;   // 24-bit addresses
 
 // An honest device: answers every well-framed request as the protocol says, with the virtual
 // device's CRC. Small and made per run (the tests' in-process device holds a whole 1 MiB).
@@ -360,7 +360,9 @@ template <class TWorker>
 void RunWriter(const TLinkContext& ctx, TScript& s, TData& image, uint32_t start, uint32_t end,
                uint32_t signatureAt) {
   TAnsweringTarget target;
-  const TData before = image;
+  // The image as the job sends it: the write-all job puts the record's pointer in first.
+  TData before = image;
+  if (signatureAt != 0) Put24(&before[kSignaturePtrAddr], signatureAt);
   const size_t size = image.size();
   TWorker worker(&image, ctx);
   FUZZ_CHECK(image.size() == size);
@@ -413,10 +415,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       RunReadAll(ctx, *script);
       break;
     case 2: {
-      TData image(kWriteAllEnd + 1);
+      // The input sets the range end, and with it the last block and the record's place (at
+      // the least end the record covers its own pointer).
+      const uint32_t end = kWriteAllLeastEnd + data[2];
+      TData image(end + 1);
       for (size_t a = 0; a < image.size(); ++a) image[a] = uint8_t(a * 13 + data[1]);
-      const uint32_t signatureAt = kWriteAllEnd - (kSignatureSize - 1);
-      RunWriter<TRV7KWriteThread>(ctx, *script, image, kSoundStart, kWriteAllEnd, signatureAt);
+      const uint32_t signatureAt = end - (kSignatureSize - 1);
+      RunWriter<TRV7KWriteThread>(ctx, *script, image, kSoundStart, end, signatureAt);
       break;
     }
     default: {

@@ -191,7 +191,7 @@ void Replies(const fs::path& dir) {
   Raw(readHuge, 3, {kDevice, 0, 0x3E, 0x2C, 0, 0, 0, 0xFF, 0xFF, 0xFF});
   Save(dir, "readall_16mib", readHuge);
 
-  TBytes writeAll{2, 0x22, 0, 0};  // write-all and its verify, honest throughout
+  TBytes writeAll{2, 0x22, 0x22, 0};  // write-all to 0x3221 and its verify, honest throughout
   Honest(writeAll, 2 * 146 + 2);
   Save(dir, "writeall", writeAll);
   TBytes refused{2, 0x22, 0, 0};
