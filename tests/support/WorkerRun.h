@@ -26,11 +26,14 @@ class TJumpingClock : public TClock {
   mutable std::atomic<int64_t> ticks_{0};
 };
 
-// The real clock's counter with a fixed local time for the signature record.
+// The real clock's counter with a fixed local time for the signature record. The job's thread
+// gets the machine's priority too: a busy-wait preempted on a loaded machine turns the line
+// round late and the device's reply is lost to the purge.
 class TFixedDateClock : public TClock {
  public:
   int64_t Frequency() const override { return SystemClock().Frequency(); }
   int64_t Counter() const override { return SystemClock().Counter(); }
+  void EnterTimingCritical() const override { SystemClock().EnterTimingCritical(); }
   TLocalTime Now() const override { return Time; }
   TLocalTime Time{7, 12, 2026, 14, 5};
 };
