@@ -40,6 +40,8 @@ class TFixedDateClock : public TClock {
 
 inline TModalResult RunInWindow(TRV7KSoundThread& worker, TScriptedDialog& dialog,
                                 uint8_t device = 127) {
+  // The mode switches below are exchanged on this thread: it keeps time like the job's.
+  SystemClock().EnterTimingCritical();
   auto window = dialog.CreateProgressWindow();
   worker.SetNotifyWindow(window.get());
   worker.SetDeviceAddress(device);
