@@ -10,3 +10,4 @@ cmake --build "$BUILD" -j"$(nproc)"
 # busy-waiting test programs on two cores would starve the virtual devices.
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" --output-on-failure
 scripts/test-windows.sh  # the Windows suite: the core tests cross-built, run under Wine
+scripts/test-sanitize.sh

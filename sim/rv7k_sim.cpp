@@ -338,6 +338,27 @@ struct TVirtualDevice::TImpl {
     FileText.clear();
   }
 
+  // Counts and records one frame with a valid CRC that came at hostBaud, and builds the
+  // answer if the frame is meant for this device. Empty: no answer.
+  std::vector<uint8_t> Take(const std::vector<uint8_t>& frame, int32_t hostBaud, int32_t* newRate) {
+    std::vector<uint8_t> reply;
+    {
+      std::lock_guard lock(Mutex);
+      ++Requests;
+      ++PerCode[frame[kPosCommand]];
+      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address ||
+                         ExtraFor(frame[kPosAddress]) != nullptr;
+      const bool rateOk = !Options.CheckRate || hostBaud == Rate.load();
+      if (forMe && rateOk && frame[kPosZero] == 0) {
+        ++Accepted;
+        reply = Answer(frame, newRate);
+      }
+      Record({true, frame, hostBaud, reply.empty()});
+    }
+    Changed.notify_all();
+    return reply;
+  }
+
   // One frame with a valid CRC, whose first byte arrived at t0. Returns the time at which
   // the frame would have left the wire, for the next frame's arrival.
   timespec HandleFrame(const std::vector<uint8_t>& frame, const timespec& t0) {
@@ -350,22 +371,8 @@ struct TVirtualDevice::TImpl {
       WriteMaster(frame.data(), frame.size());
     }
 
-    std::vector<uint8_t> reply;
     int32_t newRate = 0;
-    {
-      std::lock_guard lock(Mutex);
-      ++Requests;
-      ++PerCode[frame[kPosCommand]];
-      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address ||
-                         ExtraFor(frame[kPosAddress]) != nullptr;
-      const bool rateOk = !Options.CheckRate || hostBaud == deviceRate;
-      if (forMe && rateOk && frame[kPosZero] == 0) {
-        ++Accepted;
-        reply = Answer(frame, &newRate);
-      }
-      Record({true, frame, hostBaud, reply.empty()});
-    }
-    Changed.notify_all();
+    const std::vector<uint8_t> reply = Take(frame, hostBaud, &newRate);
     if (reply.empty()) return sent;
 
     int64_t delayNs = static_cast<int64_t>(Options.TurnaroundMs * 1e6);
@@ -625,6 +632,32 @@ bool TVirtualDevice::HangUp() {
 #else
   return false;
 #endif
+}
+
+std::vector<std::vector<uint8_t>> TVirtualDevice::Receive(const std::vector<uint8_t>& bytes) {
+  std::vector<std::vector<uint8_t>> answers;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t frameLength = 0;
+    const TInspect r = InspectFront(bytes.data() + pos, bytes.size() - pos, &frameLength);
+    if (r != TInspect::Frame) {
+      ++pos;  // garbage, or a frame that will never be complete: resynchronise
+      continue;
+    }
+    const std::vector<uint8_t> frame(bytes.begin() + static_cast<ptrdiff_t>(pos),
+                                     bytes.begin() + static_cast<ptrdiff_t>(pos + frameLength));
+    pos += frameLength;
+    int32_t newRate = 0;
+    std::vector<uint8_t> reply = impl_->Take(frame, impl_->Rate.load(), &newRate);
+    if (reply.empty()) continue;
+    {
+      std::lock_guard lock(impl_->Mutex);
+      impl_->Record({false, reply, impl_->Rate.load(), false});
+      if (newRate != 0) impl_->Rate.store(newRate);
+    }
+    answers.push_back(std::move(reply));
+  }
+  return answers;
 }
 
 }  // namespace rv7ksim

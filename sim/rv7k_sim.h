@@ -109,6 +109,11 @@ class TVirtualDevice {
   // its polls report a hang-up. Needs the right to do so (root); false when refused.
   bool HangUp();
 
+  // Takes bytes as if they had arrived in one piece at the device's own rate, without the
+  // pseudo-terminal and its timing, and returns the answers in order. For a device that has not
+  // been started: tests and fuzzing of the frame parser and the faults.
+  std::vector<std::vector<uint8_t>> Receive(const std::vector<uint8_t>& bytes);
+
  private:
   struct TImpl;
   std::unique_ptr<TImpl> impl_;

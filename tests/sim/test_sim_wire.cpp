@@ -40,6 +40,36 @@ TEST(SimFrameParser, TellsFramesGarbageAndIncompleteBytesApart) {
   EXPECT_EQ(wire::InspectFront(tooShort, sizeof tooShort, &length), wire::TInspect::Garbage);
 }
 
+std::vector<uint8_t> Framed(std::vector<uint8_t> body) {
+  body.push_back(SimCrc8(body.data(), body.size()));
+  return body;
+}
+
+TEST(SimReceive, AnswersTheFramesOfABytePieceWithoutThePty) {
+  TSimOptions o;
+  o.MemorySize = 0x100;
+  o.Address = 9;
+  TVirtualDevice device(o);
+  device.AddFault({TFaultKind::RefuseWrite, 0, 0x41, 0x20, 1, 0});
+  std::vector<uint8_t> line{0x00, 0x02, 0x55};  // garbage before the first frame
+  for (const auto& f : {Framed({9, 8, 0, 0x41, 0x10, 0, 0, 0xAB}),  // stored, acknowledged
+                        Framed({3, 6, 0, 0x3F, 0x2C, 0}),           // another device's
+                        Framed({9, 8, 0, 0x41, 0x20, 0, 0, 0xCD}),  // refused once
+                        Framed({9, 8, 0, 0x43, 0x10, 0, 0, 2}),     // read back
+                        Framed({9, 6, 0, 0x33, 0xA0, 0})}) {        // mode switch
+    line.insert(line.end(), f.begin(), f.end());
+  }
+  line.insert(line.end(), {9, 8, 0, 0x43});  // cut off: never answered
+  const auto answers = device.Receive(line);
+  EXPECT_EQ(answers, (std::vector<std::vector<uint8_t>>{
+                         Framed({9, 5, 0x42, 1, 0}), Framed({9, 5, 0x21, 0, 0}),
+                         Framed({9, 6, 0x44, 2, 0xAB, 0xFF}), Framed({9, 5, 0x34, 0xA0, 0})}));
+  EXPECT_EQ(device.Peek(0x10), 0xAB);
+  EXPECT_EQ(device.Peek(0x20), 0xFF);
+  EXPECT_EQ(device.RequestCount(), 5u);
+  EXPECT_EQ(device.CurrentRate(), 115200);
+}
+
 TEST(SimPackSamples, PacksTenBitsPerSampleWithoutAnInnerEndMark) {
   // Offset-binary values 0x8000, 0xFFC0, 0x0040.
   EXPECT_EQ(wire::PackSamples({0, 0x7FC0, -0x7FC0}),

@@ -2,6 +2,7 @@
 // Read call. A missing chunk reads as nothing (a time-out).
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>

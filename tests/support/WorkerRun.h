@@ -26,17 +26,22 @@ class TJumpingClock : public TClock {
   mutable std::atomic<int64_t> ticks_{0};
 };
 
-// The real clock's counter with a fixed local time for the signature record.
+// The real clock's counter with a fixed local time for the signature record. The job's thread
+// gets the machine's priority too: a busy-wait preempted on a loaded machine turns the line
+// round late and the device's reply is lost to the purge.
 class TFixedDateClock : public TClock {
  public:
   int64_t Frequency() const override { return SystemClock().Frequency(); }
   int64_t Counter() const override { return SystemClock().Counter(); }
+  void EnterTimingCritical() const override { SystemClock().EnterTimingCritical(); }
   TLocalTime Now() const override { return Time; }
   TLocalTime Time{7, 12, 2026, 14, 5};
 };
 
 inline TModalResult RunInWindow(TRV7KSoundThread& worker, TScriptedDialog& dialog,
                                 uint8_t device = 127) {
+  // The mode switches below are exchanged on this thread: it keeps time like the job's.
+  SystemClock().EnterTimingCritical();
   auto window = dialog.CreateProgressWindow();
   worker.SetNotifyWindow(window.get());
   worker.SetDeviceAddress(device);
