@@ -5,6 +5,7 @@
 #include "UnderWine.h"
 #include "uCommandSet.h"
 #include "uConst_Orbis.h"
+#include "uPortNames.h"
 #include "uRV7K_v210_Sound.h"
 
 namespace dikton {
@@ -160,6 +161,20 @@ TEST_F(FakeLineExchange, ClockWithoutFrequencyFailsTheAttempt) {
   TFrame reply;
   EXPECT_FALSE(t.Exchange(BuildPrepare(1), reply));
   EXPECT_TRUE(script->Writes.empty());
+}
+
+// Port n opens "COMn" on Windows, and ports 10 to 16 open only in the "\\.\COMn" form; on
+// POSIX the default map is /dev/ttyS(n-1).
+TEST(PortNames, DefaultDeviceOfEachPortNumber) {
+  EXPECT_EQ(ComName(3), "COM3");
+  const TPortMap ports;
+  const bool windows = ports.DeviceFor(1) == "COM1";
+  for (int n = 1; n <= 16; ++n) {
+    const std::string expected = !windows ? "/dev/ttyS" + std::to_string(n - 1)
+                                 : n < 10 ? "COM" + std::to_string(n)
+                                          : "\\\\.\\COM" + std::to_string(n);
+    EXPECT_EQ(ports.DeviceFor(n), expected) << n;
+  }
 }
 
 TEST_F(FakeLineExchange, PortNumbersOutsideOneToSixteenAreNeverOpened) {
