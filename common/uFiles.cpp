@@ -67,7 +67,7 @@ bool RenameOver(const fs::path& temp, const fs::path& target) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
   for (DWORD size = kPathChunk; size <= kMaxLongPath; size *= 2) {
     std::wstring buf(size, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, buf.data(), size);
@@ -99,7 +99,7 @@ bool RenameOver(const fs::path& temp, const fs::path& target) {
   return !ec;
 }
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : exe.parent_path().native();

@@ -44,8 +44,8 @@ TEST(FileNames, CreateNewFileRefusesAnExistingOne) {
   EXPECT_EQ(CreateNewFile(p), nullptr);
 }
 
-TEST(FileNames, ProgramFolderHoldsTheRunningProgram) {
-  const std::string folder = ProgramFolder();
+TEST(FileNames, ExecutableFolderHoldsTheRunningProgram) {
+  const std::string folder = ExecutableFolder();
   ASSERT_FALSE(folder.empty());
   bool found = false;
   for (const auto& e : fs::directory_iterator(FsPath(folder)))
