@@ -11,6 +11,7 @@
 
 #include "uConst_Orbis.h"
 #include "uFiles.h"
+#include "uSaveTarget.h"
 
 namespace dikton {
 
@@ -99,7 +100,7 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   Put32(header.data() + kHeaderSumBOffset, sum.B);
 
   const fs::path target = FsPath(path);
-  if (target.empty()) return false;
+  if (target.empty() || IsReadOnlyTarget(target)) return false;
   fs::path tempPath;
   TFilePtr file = CreateBeside(target, tempPath);
   if (!file) return false;
@@ -114,10 +115,7 @@ bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const
   if (std::fflush(file.get()) != 0 || !SyncFile(file.get())) return false;
   if (std::fclose(file.release()) != 0) return false;
 
-  // A file being replaced keeps its permissions; failing to copy them is no reason to refuse.
-  std::error_code ec;
-  const fs::file_status old = fs::status(target, ec);
-  if (!ec && fs::is_regular_file(old)) fs::permissions(temp.Path(), old.permissions(), ec);
+  TakeTargetMode(target, temp.Path());
 
   if (!RenameOver(temp.Path(), target)) return false;
   temp.Keep();

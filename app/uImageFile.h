@@ -36,7 +36,8 @@ using TImageWriteHook = std::function<bool(uint64_t written, size_t size)>;
 // replaces 'path' only once it is written, flushed and closed. False when anything failed; the
 // earlier file at 'path' is then untouched and no temporary file is left. The image must hold
 // exactly end + 1 bytes (end at most 0xFFFFFF), or nothing is written: such a file could never
-// be opened again.
+// be opened again. A read-only file at 'path' is refused untouched; a replaced file keeps its
+// mode.
 bool WriteImageFile(const std::string& path, uint32_t start, uint32_t end, const TData& image,
                     const TImageWriteHook& hook = {});
 

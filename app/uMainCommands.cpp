@@ -12,8 +12,8 @@ namespace {
 enum class TRunOutcome { ModeRefused, Cancel, Ok };
 
 // Steps shared by the commands that run a worker: the preparatory command, the mode switch,
-// the fast line, the modal progress window, and the worker's end before the port is used
-// again.
+// the fast line, the modal progress window, the worker's end before the port is used again,
+// and the leave command.
 TRunOutcome RunWorker(TRV7KSoundThread& worker, TProgressWindow& window) {
   TFrame reply;
   worker.Exchange(BuildPrepare(worker.DeviceAddress), reply);  // its outcome is not examined
@@ -29,12 +29,10 @@ TRunOutcome RunWorker(TRV7KSoundThread& worker, TProgressWindow& window) {
   worker.ReleaseHold();
   worker.Wake();
   worker.WaitFor();
-  return result == TModalResult::Cancel ? TRunOutcome::Cancel : TRunOutcome::Ok;
-}
-
-void SendLeave(TRV7KSoundThread& worker) {
-  TFrame reply;
+  // The device confirmed the switch, so it is in fast mode whatever the job's end: it is
+  // always told to leave it, or the next command at 9600 would go unanswered.
   worker.Exchange(BuildModeSwitch(worker.DeviceAddress, kModeLeave), reply);
+  return result == TModalResult::Cancel ? TRunOutcome::Cancel : TRunOutcome::Ok;
 }
 
 }  // namespace
@@ -95,9 +93,8 @@ void TMainCommands::ReadAllMemoryClick() {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
     return;
   }
-  SendLeave(*worker);
   dialog_.Repaint();
-  if (worker->BytesDone == worker->EndSoundAddr + 1) {
+  if (worker->JobCompleted() && worker->BytesDone == worker->EndSoundAddr + 1) {
     State.ImageFromDevice = true;
     dialog_.Message(txt::ReadOk, txt::MsgCaption, TIcon::Warning);
   }
@@ -112,7 +109,10 @@ void TMainCommands::WriteAllClick() {
   }
   // The worker writes region A, the signature pointer and the record at EndSoundAddr - 15
   // from the image: an image or range that cannot hold them is refused before anything goes.
-  if (!TRV7KWriteThread::CanWrite(State.MemoryImage, State.EndSoundAddr)) {
+  // An image read from the device is written back over the range it was read with: a list
+  // opened since may have moved EndSoundAddr, and the record would land among the sounds.
+  if (!TRV7KWriteThread::CanWrite(State.MemoryImage, State.EndSoundAddr) ||
+      (State.ImageFromDevice && State.MemoryImage.size() != size_t(State.EndSoundAddr) + 1)) {
     dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
     return;
   }
@@ -144,8 +144,8 @@ void TMainCommands::WriteAllClick() {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
     return;
   }
-  SendLeave(*worker);
-  if (worker->Mismatches.empty() && worker->BytesDone == worker->BytesTotal)
+  if (worker->JobCompleted() && worker->Mismatches.empty() &&
+      worker->BytesDone == worker->BytesTotal)
     dialog_.Message(txt::WriteOk, txt::MsgCaption, TIcon::Warning);
 }
 
@@ -210,11 +210,12 @@ void TMainCommands::WriteSoundMemClick() {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
     return;
   }
+  const bool complete = worker->JobCompleted() && worker->BytesDone == worker->BytesTotal;
   if (outcome == TRunOutcome::Cancel) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-  } else if (worker->BytesDone == worker->BytesTotal && worker->Mismatches.empty()) {
+  } else if (complete && worker->Mismatches.empty()) {
     dialog_.Message(txt::SoundOk, txt::MsgCaption, TIcon::Warning);
-  } else if (worker->BytesDone == worker->BytesTotal) {
+  } else if (complete) {
     // A complete read-back that found differences is no success.
     dialog_.Message(std::string(txt::VerifyErrors) + std::to_string(worker->Mismatches.size()),
                     txt::MsgCaption, TIcon::Warning);
@@ -224,7 +225,6 @@ void TMainCommands::WriteSoundMemClick() {
                         std::to_string(uint32_t(worker->BytesDone)),
                     txt::MsgCaption, TIcon::Warning);
   }
-  SendLeave(*worker);
 }
 
 }  // namespace dikton

@@ -46,6 +46,11 @@ std::string TProcessStatusLogic::DifferenceReport(uint32_t address, uint8_t imag
   return r;
 }
 
+TAnswer TProcessStatusLogic::Ask(std::string_view text) {
+  if (show_) show_();
+  return dialog_.Message(text, txt::StopCaption, TIcon::Question, TButtons::YesNo);
+}
+
 std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uint32_t wParam,
                                                            uint32_t lParam) {
   switch (message) {
@@ -60,8 +65,7 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
     case UM_DONE:
       return TModalResult::Ok;
     case UM_WRITE_FINISHED: {
-      const TAnswer a =
-          dialog_.Message(txt::AskVerify, txt::StopCaption, TIcon::Question, TButtons::YesNo);
+      const TAnswer a = Ask(txt::AskVerify);
       if (a == TAnswer::Yes) {
         prefix_ = txt::PrefixVerify;
         errorCount_ = 0;
@@ -89,7 +93,7 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
       }
       const MismatchRecord m = Worker->Mismatches[lParam];
       const std::string report = DifferenceReport(m.Address, m.ImageByte, m.DeviceByte);
-      const TAnswer a = dialog_.Message(report, txt::StopCaption, TIcon::Question, TButtons::YesNo);
+      const TAnswer a = Ask(report);
       if (a == TAnswer::Yes) {
         Worker->Wake();
         return std::nullopt;
@@ -106,8 +110,7 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
 std::optional<TModalResult> TProcessStatusLogic::OnStopClick() {
   // Held between two exchanges: the worker sends and posts nothing while the user decides.
   if (Worker) Worker->Suspend();
-  const TAnswer a =
-      dialog_.Message(txt::AskStop, txt::StopCaption, TIcon::Question, TButtons::YesNo);
+  const TAnswer a = Ask(txt::AskStop);
   if (a == TAnswer::Yes) {
     // The stop request goes before the release, so that no further exchange is started.
     if (Worker) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,9 @@ class TProcessStatusLogic {
   explicit TProcessStatusLogic(TUserDialog& dialog);
 
   void SetWorker(TRV7KSoundThread* worker) { Worker = worker; }
+  // Called before every question: the window shows the texts below, so that a question box
+  // opens over current counts and not over those of the notification before.
+  void SetShowHook(std::function<void()> show) { show_ = std::move(show); }
   // Handles one notification; a value means: close the window with that result.
   std::optional<TModalResult> OnMessage(uint32_t message, uint32_t wParam, uint32_t lParam);
   // The stop button.
@@ -35,7 +39,10 @@ class TProcessStatusLogic {
   TRV7KSoundThread* Worker = nullptr;
 
  private:
+  TAnswer Ask(std::string_view text);
+
   TUserDialog& dialog_;
+  std::function<void()> show_;
   std::string prefix_;
   std::string caption_;
   std::string bytes_;

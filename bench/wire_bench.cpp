@@ -2,15 +2,24 @@
 // virtual device (a separate rv7k-sim process on a pseudo-terminal) at 115200 baud with line
 // timing and a 1 ms turnaround, and compares the time with what the wire itself needs.
 //
-//   wire_bench [--kib N] [--sim PATH] [--read-only | --write-only]
+//   wire_bench [--kib N] [--sim PATH] [--read-only | --write-only] [--transcript FILE]
+//              [--load N] [--user NAME]
+//
+// --load N keeps N cores busy (stress-ng --cpu N) for the whole run, and --user NAME, given to
+// root, runs the benchmark as that ordinary user, who gets no real-time priority: together they
+// show whether replies survive a host that is turned round late.
+//
 //   wire_bench --port NAME ...   (a device already started with the same options, e.g. the
-//                                 Windows build under Wine on a COM port mapped to rv7k-sim)
+//                                 Windows build under Wine on a COM port mapped to rv7k-sim;
+//                                 on Windows the only way, without --load and --user)
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <grp.h>
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -40,10 +49,11 @@ constexpr size_t kDataReplyOverhead = 5;  // data reply besides its data, bytes
 constexpr size_t kAckReply = 6;          // write acknowledgement, bytes
 
 #ifndef _WIN32
-// The device as a child process; its pty path is the first line it prints.
-class TSimProcess {
+// A child process, ended at destruction. The device's pty path is the first line it prints;
+// other children print nothing that is read.
+class TChildProcess {
  public:
-  TSimProcess(const std::string& exe, const std::vector<std::string>& args) {
+  TChildProcess(const std::string& exe, const std::vector<std::string>& args, bool readPath) {
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();
@@ -54,26 +64,36 @@ class TSimProcess {
       std::vector<char*> argv{const_cast<char*>(exe.c_str())};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
+      execvp(exe.c_str(), argv.data());
       _exit(127);
     }
     close(out[1]);
     char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
+    while (readPath && read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
     close(out[0]);
   }
-  ~TSimProcess() {
+  ~TChildProcess() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
       waitpid(pid_, nullptr, 0);
     }
   }
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
   const std::string& Path() const { return path_; }
+  bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
  private:
   pid_t pid_ = -1;
   std::string path_;
 };
+
+// Root becomes the named ordinary user for the rest of the run.
+bool BecomeUser(const std::string& name) {
+  const passwd* pw = getpwnam(name.c_str());
+  if (!pw) return false;
+  return setgroups(0, nullptr) == 0 && setgid(pw->pw_gid) == 0 && setuid(pw->pw_uid) == 0;
+}
 #endif
 
 // Answers the worker as a progress window that says yes to the verify question.
@@ -190,7 +210,9 @@ int main(int argc, char** argv) {
   uint32_t kib = 256;
   bool doRead = true, doWrite = true;
   std::string transcript;  // the device's transcript file, for a look at what went over
-  std::string port;        // a device started by the caller
+  [[maybe_unused]] int loadCores = 0;  // POSIX only
+  [[maybe_unused]] std::string user;  // POSIX only
+  std::string port;  // a device started by the caller
   std::string sim = (std::filesystem::path(argv[0]).parent_path() / ".." / "sim" / "rv7k-sim")
                         .lexically_normal()
                         .string();
@@ -204,13 +226,18 @@ int main(int argc, char** argv) {
       sim = argv[++i];
     } else if (a == "--transcript" && i + 1 < argc) {
       transcript = argv[++i];
+    } else if (a == "--load" && i + 1 < argc) {
+      loadCores = std::stoi(argv[++i]);
+    } else if (a == "--user" && i + 1 < argc) {
+      user = argv[++i];
     } else if (a == "--read-only") {
       doWrite = false;
     } else if (a == "--write-only") {
       doRead = false;
     } else {
-      std::fprintf(stderr, "usage: %s [--kib N] [--sim PATH | --port NAME] [--read-only|--write-only] "
-                   "[--transcript FILE]\n",
+      std::fprintf(stderr,
+                   "usage: %s [--kib N] [--sim PATH | --port NAME] [--read-only|--write-only] "
+                   "[--transcript FILE] [--load N] [--user NAME]\n",
                    argv[0]);
       return 2;
     }
@@ -219,6 +246,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "--kib must be 16 to 16384\n");
     return 2;
   }
+#ifndef _WIN32
+  if (!user.empty() && !BecomeUser(user)) {
+    std::fprintf(stderr, "cannot run as %s\n", user.c_str());
+    return 2;
+  }
+  std::unique_ptr<TChildProcess> load;
+  if (loadCores > 0) {
+    load = std::make_unique<TChildProcess>(
+        "stress-ng", std::vector<std::string>{"--cpu", std::to_string(loadCores), "--quiet", "--temp-path", "/tmp"},
+        false);
+    if (!load->Running()) {
+      std::fprintf(stderr, "stress-ng could not be started (Debian package stress-ng)\n");
+      return 2;
+    }
+  }
+  std::printf("user %d%s, %d cores loaded\n", int(getuid()),
+              getuid() == 0 ? " (root: real-time priority)" : " (no real-time priority)",
+              loadCores);
+#endif
   const uint32_t end = kib * 1024 - 1;
   std::vector<std::string> simArgs{"--memory-size", std::to_string(end + 1), "--realistic",
                                    "--start", "0x3000", "--end", std::to_string(end),
@@ -234,9 +280,9 @@ int main(int argc, char** argv) {
   }
   const std::string devicePath = port;
 #else
-  std::unique_ptr<TSimProcess> device;
+  std::unique_ptr<TChildProcess> device;
   if (port.empty()) {
-    device = std::make_unique<TSimProcess>(sim, simArgs);
+    device = std::make_unique<TChildProcess>(sim, simArgs, true);
     if (device->Path().empty()) {
       std::fprintf(stderr, "could not start %s\n", sim.c_str());
       return 1;

@@ -34,6 +34,9 @@ inline constexpr uint32_t kQueueSize = 1000;   // driver queue sizes, bytes
 inline constexpr uint8_t kBlockSize = 32;      // data bytes per block
 inline constexpr uint32_t kProgressStep = 1024;  // bytes between progress notifications
 inline constexpr size_t kFrameCapacity = 255;  // bytes of a request or reply buffer
+// Answers in a row that a block may get without being accepted (a refused write, a reply of
+// another code) before the job gives up on the link, answers.
+inline constexpr int kMaxUnusableAnswers = 16;
 
 inline constexpr uint8_t kCmdPrepare = 0x0D;
 inline constexpr uint8_t kCmdModeSwitch = 0x33;   // '3'

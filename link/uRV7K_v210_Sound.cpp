@@ -153,24 +153,63 @@ bool TRV7KSoundThread::Attempt(const TFrame& frame, TFrame& reply, size_t capaci
   const long double threshold = (n + 0.5L) * perByteUs * CounterFrequency / 1000000.0L;
   while (static_cast<long double>(clock_->Counter() - t0) < threshold) {
   }
-  line.Purge(PurgeRxClear);  // drops the echo of our own frame
-  line.Purge(PurgeRxAbort);
+  // No purge here: what has arrived since the frame went out is the line's echo of it, or,
+  // when this thread was turned round late, the device's reply already. ReadReply drops the
+  // echo and keeps the reply.
   line.Escape(TEscape::ClrRts);
   line.Escape(TEscape::SetDtr);
   if (written != n) return false;
+  return ReadReply(frame, reply, std::min(capacity, TFrame::kCapacity));
+}
 
-  const size_t cap = std::min(capacity, TFrame::kCapacity);
+bool TRV7KSoundThread::ReadReply(const TFrame& sent, TFrame& reply, size_t cap) {
+  TSerialLine& line = *line_;
+  const int64_t readStart = clock_->Counter();
   reply.Resize(kReplyHead);
   size_t r = 0;
   line.Read(reply.Data(), kReplyHead, r);
+
+  // Every request is longer than a reply's head, so six bytes equal to the frame's first six
+  // may be its echo: the rest decides. A reply is never the request itself (its code differs).
+  const size_t n = sent.Length();
+  bool timeoutsShortened = false;
+  if (r == kReplyHead && n > kReplyHead && n <= cap &&
+      std::equal(sent.Data(), sent.Data() + kReplyHead, reply.Data())) {
+    reply.Resize(n);
+    size_t more = 0;
+    line.Read(reply.Data() + kReplyHead, n - kReplyHead, more);
+    if (more == n - kReplyHead && std::equal(sent.Data(), sent.Data() + n, reply.Data())) {
+      // The echo: the reply follows it, within what is left of this attempt's read time.
+      const int64_t elapsedMs = (clock_->Counter() - readStart) * 1000 / CounterFrequency;
+      if (elapsedMs >= int64_t(kReadTimeoutMs)) return false;
+      TCommTimeouts t;
+      t.ReadTotalTimeoutConstant = uint32_t(int64_t(kReadTimeoutMs) - elapsedMs);
+      line.SetTimeouts(t);
+      timeoutsShortened = true;
+      reply.Resize(kReplyHead);
+      line.Read(reply.Data(), kReplyHead, r);
+    } else {
+      // Not the echo but a frame that starts like it: L is the request's, so it is complete.
+      r = kReplyHead + more;
+    }
+  }
   if (r == kReplyHead && reply.At(2) > kMinReplyLength) {
     const size_t total = size_t(reply.At(2)) + 1;
     // L = 255 needs 256 bytes: it cannot be held, so the attempt fails.
-    if (total > cap) return false;
-    reply.Resize(total);
-    size_t more = 0;
-    line.Read(reply.Data() + kReplyHead, total - kReplyHead, more);
-    r = more + kReplyHead;
+    if (total > cap) {
+      r = 0;
+    } else if (reply.Length() < total) {
+      const size_t have = reply.Length();
+      reply.Resize(total);
+      size_t more = 0;
+      line.Read(reply.Data() + have, total - have, more);
+      r = have + more;
+    }
+  }
+  if (timeoutsShortened) {
+    TCommTimeouts t;
+    t.ReadTotalTimeoutConstant = kReadTimeoutMs;
+    line.SetTimeouts(t);
   }
   return r > kMinReplyLength && r == size_t(reply.At(2)) + 1 && reply.At(r) == Crc8(reply);
 }
@@ -183,7 +222,28 @@ int32_t TRV7KSoundThread::CompareBlock(const uint8_t* a, const uint8_t* b, uint8
 
 void TRV7KSoundThread::Post(uint32_t message, uint32_t wParam, uint32_t lParam) {
   HoldPoint();  // a held worker posts nothing
+  if (message == UM_DONE) jobCompleted_ = true;
   if (NotifyWindow) NotifyWindow->Post(message, wParam, lParam);
+}
+
+bool TRV7KSoundThread::NextStep() {
+  HoldPoint();
+  return !Terminated();
+}
+
+TRV7KSoundThread::TBlockResult TRV7KSoundThread::SendBlock(
+    const TFrame& request, TFrame& reply, const std::function<bool(const TFrame&)>& usable) {
+  for (int unusable = 0; unusable < kMaxUnusableAnswers; ++unusable) {
+    if (!NextStep()) return TBlockResult::Stopped;
+    if (!Exchange(request, reply)) return TBlockResult::Failed;
+    if (usable(reply)) return TBlockResult::Accepted;
+  }
+  return TBlockResult::Failed;
+}
+
+void TRV7KSoundThread::LinkFailed() {
+  Post(UM_ERROR, 0, 0);
+  Terminate();
 }
 
 }  // namespace dikton
@@ -192,16 +252,12 @@ namespace dikton {
 
 void TRV7KSoundThread::Execute() {
   TFrame reply;
-  HoldPoint();
+  if (!NextStep()) return;
   // Without the device's range there is nothing sensible to read: a failed or unsupported
   // query ends the job as a link failure.
   const bool gotReply = Exchange(BuildRangeQuery(DeviceAddress), reply);
   const auto range = gotReply ? DecodeRangeReply(reply) : std::nullopt;
-  if (!range) {
-    Post(UM_ERROR, 0, 0);
-    Terminate();
-    return;
-  }
+  if (!range) return LinkFailed();
   StartSoundAddr = int32_t(range->Start);
   EndSoundAddr = int32_t(range->End);
   const uint32_t end = range->End + 1;  // exclusive
@@ -210,27 +266,31 @@ void TRV7KSoundThread::Execute() {
   BytesDone = 0;
   TFrame request = BuildReadBlock(DeviceAddress, 0, kBlockSize);
   uint32_t pos = 0;
-  while (!Terminated()) {
-    if (pos >= end) {
-      Post(UM_DONE, 0, 0);
-      Terminate();
-      break;
-    }
-    HoldPoint();
+  for (;;) {
     SetBlockAddress(request, pos);
     const uint8_t count = uint8_t(std::min<uint32_t>(kBlockSize, end - pos));
     request.Set(8, count);
-    if (!Exchange(request, reply)) {
-      Post(UM_ERROR, 0, 0);
+    // A reply of another code, or one carrying no data, moves nothing: the block is asked for
+    // again. Progress is told after every answer, taken or not.
+    const auto result = SendBlock(request, reply, [&](const TFrame& r) {
+      const auto data = DecodeDataReply(r, count);
+      const bool accepted = data && !data->empty();
+      if (accepted) {
+        std::copy(data->begin(), data->end(), ImageRef->begin() + pos);
+        pos += uint32_t(data->size());
+        BytesDone = int32_t(pos);
+      }
+      if ((pos & (kProgressStep - 1)) == 0) Post(UM_PROGRESS, pos, uint32_t(EndSoundAddr));
+      return accepted;
+    });
+    if (result == TBlockResult::Stopped) return;
+    if (result == TBlockResult::Failed) return LinkFailed();
+    if (pos >= end) {
+      if (!NextStep()) return;
+      Post(UM_DONE, 0, 0);
       Terminate();
-      continue;
+      return;
     }
-    if (auto data = DecodeDataReply(reply, count)) {
-      std::copy(data->begin(), data->end(), ImageRef->begin() + pos);
-      pos += uint32_t(data->size());
-      BytesDone = int32_t(pos);
-    }
-    if ((pos & (kProgressStep - 1)) == 0) Post(UM_PROGRESS, pos, uint32_t(EndSoundAddr));
   }
 }
 

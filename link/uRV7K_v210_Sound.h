@@ -75,6 +75,8 @@ class TRV7KSoundThread : public TThread {
 
   // Attempts made by the exchanges so far beyond the first of each; the benchmark reports it.
   uint64_t RetryCount() const { return retryCount_; }
+  // Whether the job ran to its end and posted UM_DONE; a stopped or failed job did not.
+  bool JobCompleted() const { return jobCompleted_; }
 
   // Fields, as the owner and the jobs use them.
   TData* ImageRef = nullptr;
@@ -101,11 +103,24 @@ class TRV7KSoundThread : public TThread {
   void BeforeExecute() override { clock_->EnterTimingCritical(); }
 
   void Post(uint32_t message, uint32_t wParam, uint32_t lParam);
+  // Before every request of a job: waits out a hold, then tells whether the job may go on. A
+  // stop confirmed while the job was held therefore sends nothing more.
+  bool NextStep();
+  enum class TBlockResult { Accepted, Stopped, Failed };
+  // Sends one block request until 'usable' accepts the answer. Failed: the link failed, or
+  // kMaxUnusableAnswers answers in a row were not usable (a write-protected or faulty device
+  // would otherwise be asked for ever); the caller reports it as a link failure.
+  TBlockResult SendBlock(const TFrame& request, TFrame& reply,
+                         const std::function<bool(const TFrame&)>& usable);
+  // UM_ERROR (0, 0) and the stop: how a job ends on a link failure.
+  void LinkFailed();
   const TClock& Clock() const { return *clock_; }
 
  private:
   static constexpr int32_t kDefaultBaud = 9600;
   bool Attempt(const TFrame& frame, TFrame& reply, size_t capacity);
+  // Reads one reply after the frame 'sent' has gone out, dropping the line's echo of it.
+  bool ReadReply(const TFrame& sent, TFrame& reply, size_t cap);
 
   const TClock* clock_;
   TPortMap defaultPorts_;
@@ -113,6 +128,7 @@ class TRV7KSoundThread : public TThread {
   std::function<std::unique_ptr<TSerialLine>()> lineFactory_;
   std::unique_ptr<TSerialLine> line_;
   uint64_t retryCount_ = 0;
+  bool jobCompleted_ = false;
 };
 
 }  // namespace dikton

@@ -74,7 +74,11 @@ class TPosixSerialLine final : public TSerialLine {
 
   void Close() override {
     if (fd_ >= 0) {
-      ::close(fd_);  // releases the flock and the exclusive mode
+      // The exclusive mode belongs to the terminal, not to this descriptor: it would outlive
+      // the close wherever another holds the device open (a pseudo-terminal's own device
+      // side), and refuse every later open but root's.
+      ::ioctl(fd_, TIOCNXCL);
+      ::close(fd_);  // releases the flock
       fd_ = -1;
     }
   }
@@ -169,7 +173,13 @@ class TPosixSerialLine final : public TSerialLine {
       const int pr = ::poll(&p, 1, int(left) + 1);
       if (pr < 0 && errno == EINTR) continue;
       if (pr <= 0) break;
-      if (p.revents & (POLLHUP | POLLERR | POLLNVAL) && !(p.revents & POLLIN)) break;
+      // A line that has hung up (a USB adapter pulled out) reports itself readable for ever
+      // while every read gives nothing: take what is left and end the read at once.
+      if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        const ssize_t last = ::read(fd_, data + done, n - done);
+        if (last > 0) done += size_t(last);
+        return false;
+      }
     }
     return true;
   }

@@ -58,6 +58,7 @@ void TThread::WaitFor() {
 
 void TThread::HoldPoint() {
   std::unique_lock lock(mutex_);
+  if (held_ && !closing_) HoldBegins();
   cv_.wait(lock, [this] { return !held_ || closing_; });
 }
 

@@ -35,6 +35,9 @@ class TThread {
   virtual void BeforeExecute() {}
   // Called by the job between two exchanges: blocks while a hold is in force.
   void HoldPoint();
+  // Runs on the job's thread as it begins to wait at a hold (the lock is held: it must not
+  // call back into this object). Lets an observer know that the job stands still.
+  virtual void HoldBegins() {}
   // Called by the job after a notification that needs an answer. Returns on a wake-up (banked
   // or new) or when the object is being destroyed; a stop request alone does not end it.
   void WaitForWake();

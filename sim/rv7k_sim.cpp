@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -197,6 +198,12 @@ struct TVirtualDevice::TImpl {
     return true;
   }
 
+  const TExtraAddress* ExtraFor(uint8_t address) const {
+    for (const TExtraAddress& e : Options.ExtraAddresses)
+      if (e.Address == address && address != Options.Address) return &e;
+    return nullptr;
+  }
+
   // ---- faults ----
   TMatched MatchFault(uint8_t code, bool hasAddress, uint32_t address) {
     for (auto it = Faults.begin(); it != Faults.end(); ++it) {
@@ -225,7 +232,8 @@ struct TVirtualDevice::TImpl {
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& frame, int32_t* newRate) {
     const size_t length = frame[kPosLength];
     const uint8_t code = frame[kPosCommand];
-    const uint8_t me = Options.Address;
+    const TExtraAddress* extra = ExtraFor(frame[kPosAddress]);
+    const uint8_t me = extra ? extra->Address : Options.Address;
     const bool isBlock = (code == kCmdRead && length >= kReadRequestLength) ||
                          (code == kCmdWrite && length >= kWriteRequestOverhead);
     const uint32_t address = isBlock ? Get24(&frame[kPosArg]) : 0;
@@ -270,8 +278,8 @@ struct TVirtualDevice::TImpl {
         }
         case kCmdRange:
           body.insert(body.end(), {kReplyRange, kRangeSeparator, 0, 0, 0, 0, 0, 0});
-          Put24(&body[4], StartSound);
-          Put24(&body[7], EndSound);
+          Put24(&body[4], extra ? extra->StartSound : StartSound);
+          Put24(&body[7], extra ? extra->EndSound : EndSound);
           break;
         case kCmdRead: {
           const size_t asked = std::min<size_t>(frame[kReadRequestLength - 1], kMaxDataBytes);
@@ -337,6 +345,10 @@ struct TVirtualDevice::TImpl {
     const int32_t deviceRate = Rate.load();
     const int32_t lineBaud = hostBaud > 0 ? hostBaud : deviceRate;
     const timespec sent = AddNs(t0, WireNs(frame.size(), lineBaud));
+    if (Options.Echo && Options.EchoDelayMs > 0) {
+      SleepUntil(AddNs(sent, static_cast<int64_t>(Options.EchoDelayMs * 1e6)));
+      WriteMaster(frame.data(), frame.size());
+    }
 
     std::vector<uint8_t> reply;
     int32_t newRate = 0;
@@ -344,7 +356,8 @@ struct TVirtualDevice::TImpl {
       std::lock_guard lock(Mutex);
       ++Requests;
       ++PerCode[frame[kPosCommand]];
-      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address;
+      const bool forMe = Options.AnswerAll || frame[kPosAddress] == Options.Address ||
+                         ExtraFor(frame[kPosAddress]) != nullptr;
       const bool rateOk = !Options.CheckRate || hostBaud == deviceRate;
       if (forMe && rateOk && frame[kPosZero] == 0) {
         ++Accepted;
@@ -423,7 +436,8 @@ struct TVirtualDevice::TImpl {
         if (n > 0) {
           if (buffer.empty()) t0 = now;
           lastRead = now;
-          if (Options.Echo) WriteMaster(chunk.data(), static_cast<size_t>(n));
+          if (Options.Echo && Options.EchoDelayMs <= 0)
+            WriteMaster(chunk.data(), static_cast<size_t>(n));
           buffer.insert(buffer.end(), chunk.begin(), chunk.begin() + n);
           Sweep(buffer, t0, lastRead, false);
           continue;
@@ -598,5 +612,19 @@ bool TVirtualDevice::WaitForRequests(size_t count, int timeoutMs) const {
 }
 
 int32_t TVirtualDevice::CurrentRate() const { return impl_->Rate.load(); }
+
+size_t TVirtualDevice::HostInputPending() const {
+  int n = 0;
+  if (!impl_->Slave.Valid() || ioctl(impl_->Slave.Get(), FIONREAD, &n) != 0 || n < 0) return 0;
+  return static_cast<size_t>(n);
+}
+
+bool TVirtualDevice::HangUp() {
+#ifdef TIOCVHANGUP
+  return impl_->Slave.Valid() && ioctl(impl_->Slave.Get(), TIOCVHANGUP) == 0;
+#else
+  return false;
+#endif
+}
 
 }  // namespace rv7ksim

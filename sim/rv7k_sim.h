@@ -35,6 +35,14 @@ struct TFault {
   uint32_t Value = 0;
 };
 
+// A further address the device answers, as if a second device shared the line: the range query
+// reports this range; every other request works on the one memory.
+struct TExtraAddress {
+  uint8_t Address = 0;
+  uint32_t StartSound = 0x3000;
+  uint32_t EndSound = 0xFFFFF;
+};
+
 struct TSimOptions {
   size_t MemorySize = 0x100000;   // bytes
   uint8_t FillByte = 0xFF;        // initial memory content, unless loaded or generated
@@ -45,8 +53,13 @@ struct TSimOptions {
   bool LineTiming = false;        // replies readable only after request + turnaround + reply
   double TurnaroundMs = 2.0;      // device's answer delay after the request has left the wire
   bool Echo = false;              // echo the request back first, as a two-wire line does
+  // With Echo: above 0, each whole request is echoed this long after it has left the wire,
+  // as a USB adapter that hears the line delivers it late (ms); 0 echoes bytes as they come.
+  double EchoDelayMs = 0;
   bool CheckRate = true;          // frames at another rate than the device's are garbage
   std::string TranscriptPath;     // also write the transcript to this file
+  // Answered besides Address, each with its own range.
+  std::vector<TExtraAddress> ExtraAddresses;
 };
 
 struct TTranscriptEntry {
@@ -90,6 +103,11 @@ class TVirtualDevice {
   bool WaitForRequests(size_t count, int timeoutMs) const;
   // The device's current line rate: 9600, or 115200 after it answered a mode switch (enter).
   int32_t CurrentRate() const;
+  // Bytes written to the host that it has not read yet (the pty's input queue).
+  size_t HostInputPending() const;
+  // Hangs the line up as a pulled-out USB adapter does: the host's reads give nothing and
+  // its polls report a hang-up. Needs the right to do so (root); false when refused.
+  bool HangUp();
 
  private:
   struct TImpl;

@@ -36,9 +36,13 @@ constexpr std::string_view kUsage =
     "  --end ADDR             last address of the sound area (default 0xFFFFF)\n"
     "  --address N            device address (default 127)\n"
     "  --answer-all           answer every address\n"
+    "  --extra-address N[:START:END]\n"
+    "                         also answer address N (repeatable), its range query with\n"
+    "                         START..END (default: the device's range); memory is shared\n"
     "  --line-timing          deliver replies no earlier than the wire would\n"
     "  --turnaround MS        answer delay after the request (default 2)\n"
     "  --echo                 echo every request, as a two-wire line does\n"
+    "  --echo-delay MS        echo each request MS after it has left the wire (implies --echo)\n"
     "  --no-rate-check        answer frames sent at any line rate\n"
     "  --fault KIND[:key=val,...]\n"
     "                         KIND: silence bad-crc wrong-code refuse-write short-reply\n"
@@ -138,6 +142,28 @@ std::optional<TFault> ParseFault(std::string_view text, std::string& error) {
   return f;
 }
 
+// "N" or "N:START:END"; without a range the device's own (as given so far) is reported.
+std::optional<rv7ksim::TExtraAddress> ParseExtraAddress(std::string_view text,
+                                                        const TSimOptions& sim) {
+  rv7ksim::TExtraAddress e;
+  e.StartSound = sim.StartSound;
+  e.EndSound = sim.EndSound;
+  const size_t c1 = text.find(':');
+  const auto n = ParseNumber(text.substr(0, c1));
+  if (!n || *n > kMaxDeviceAddress) return std::nullopt;
+  e.Address = static_cast<uint8_t>(*n);
+  if (c1 == std::string_view::npos) return e;
+  const std::string_view rest = text.substr(c1 + 1);
+  const size_t c2 = rest.find(':');
+  if (c2 == std::string_view::npos) return std::nullopt;
+  const auto start = ParseNumber(rest.substr(0, c2));
+  const auto end = ParseNumber(rest.substr(c2 + 1));
+  if (!start || !end || *start > kMaxAddress24 || *end > kMaxAddress24) return std::nullopt;
+  e.StartSound = static_cast<uint32_t>(*start);
+  e.EndSound = static_cast<uint32_t>(*end);
+  return e;
+}
+
 struct TProgramOptions {
   TSimOptions Sim;
   std::string Load, Dump;
@@ -205,6 +231,11 @@ std::optional<int> ParseArgs(int argc, char** argv, TProgramOptions& out) {
     } else if (arg == "--address") {
       if (auto r = number(kMaxDeviceAddress, n)) return r;
       out.Sim.Address = static_cast<uint8_t>(n);
+    } else if (arg == "--extra-address") {
+      if (!value(v)) return Fail("--extra-address needs N[:START:END]");
+      const auto extra = ParseExtraAddress(v, out.Sim);
+      if (!extra) return Fail("bad value for --extra-address: " + std::string(v));
+      out.Sim.ExtraAddresses.push_back(*extra);
     } else if (arg == "--answer-all") {
       out.Sim.AnswerAll = true;
     } else if (arg == "--line-timing") {
@@ -220,6 +251,16 @@ std::optional<int> ParseArgs(int argc, char** argv, TProgramOptions& out) {
       out.Sim.TurnaroundMs = ms;
     } else if (arg == "--echo") {
       out.Sim.Echo = true;
+    } else if (arg == "--echo-delay") {
+      if (!value(v)) return Fail("--echo-delay needs a value");
+      char* end = nullptr;
+      const std::string s(v);
+      const double ms = std::strtod(s.c_str(), &end);
+      if (s.empty() || end != s.c_str() + s.size() || !(ms > 0) || ms > kMaxTurnaroundMs) {
+        return Fail("bad value for --echo-delay: " + s);
+      }
+      out.Sim.Echo = true;
+      out.Sim.EchoDelayMs = ms;
     } else if (arg == "--no-rate-check") {
       out.Sim.CheckRate = false;
     } else if (arg == "--fault") {

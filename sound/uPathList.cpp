@@ -1,11 +1,13 @@
 #include "uPathList.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <system_error>
 
 #include "TData.h"
+#include "uSaveTarget.h"
 #include "uWavFile.h"
 
 namespace dikton {
@@ -18,6 +20,12 @@ constexpr size_t kMaxNameBytes = 1024;  // longer than any file system allows fo
 constexpr char32_t kLastAscii = 0x7F;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
 constexpr char32_t kSurrogateFirst = 0xD800, kSurrogateLast = 0xDFFF;
+constexpr char32_t kCyrillicCapitalIe = 0x0400;   // Ѐ, first of the capitals Ѐ..Џ
+constexpr char32_t kCyrillicCapitalA = 0x0410;    // А
+constexpr char32_t kCyrillicCapitalYa = 0x042F;   // Я
+constexpr char32_t kCyrillicCapitalGhe = 0x0490;  // Ґ, ґ follows it
+constexpr char32_t kCyrillicCaseStep = 0x20;      // А..Я -> а..я
+constexpr char32_t kCyrillicExtraStep = 0x50;     // Ѐ..Џ -> ѐ..џ
 
 // Windows-1251, bytes 0x80 to 0xFF. 0x98 is unassigned; it stands for U+0098 so that every
 // byte reads and writes back unchanged.
@@ -84,6 +92,46 @@ void AppendAddress(std::vector<uint8_t>& out, uint32_t value) {
   out.insert(out.end(), b, b + kAddressBytes);
 }
 
+// Lower case of the letters whose case a Windows file system ignores in the names a list can
+// hold: Latin A-Z and the Cyrillic letters of Windows-1251.
+char32_t FoldCase(char32_t c) {
+  if (c >= U'A' && c <= U'Z') return c + (U'a' - U'A');
+  if (c >= kCyrillicCapitalA && c <= kCyrillicCapitalYa) return c + kCyrillicCaseStep;  // А-Я
+  if (c >= kCyrillicCapitalIe && c < kCyrillicCapitalA) return c + kCyrillicExtraStep;  // Ё, Ђ..Џ
+  if (c == kCyrillicCapitalGhe) return c + 1;                                           // Ґ
+  return c;
+}
+
+// A UTF-8 name with its case folded; nullopt for a name that is not UTF-8.
+std::optional<std::u32string> FoldedName(std::string_view utf8) {
+  std::u32string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const std::optional<char32_t> c = NextCodePoint(utf8, i);
+    if (!c) return std::nullopt;
+    out += FoldCase(*c);
+  }
+  return out;
+}
+
+// The name of the one entry of the folder that equals 'name' but for case; nullopt when no
+// entry or more than one does (two files of those names cannot both be the one meant).
+std::optional<std::string> OnlyCaseVariant(const std::string& folderPrefix, std::string_view name) {
+  const std::optional<std::u32string> wanted = FoldedName(name);
+  if (!wanted) return std::nullopt;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(
+      folderPrefix.empty() ? std::filesystem::path(".") : FsPath(folderPrefix), ec);
+  std::optional<std::string> found;
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::u8string u8 = it->path().filename().u8string();
+    const std::string entry(u8.begin(), u8.end());
+    if (FoldedName(entry) != wanted) continue;
+    if (found) return std::nullopt;
+    found = entry;
+  }
+  return found;
+}
+
 void EmptySlot(TFragmentRow& row) {
   row.Cell.Clear();
   row.PathText.clear();
@@ -96,7 +144,15 @@ void TakeEntry(TFragmentRow& row, const std::string& folderPrefix, const std::st
   // Only a bare file name is ever saved; one with a folder in it would reach outside the
   // list's folder.
   if (name.empty() || tooLong || FileNameOf(name) != name) return EmptySlot(row);
-  const std::string full = folderPrefix + name;
+  std::string full = folderPrefix + name;
+  // A list written on Windows may name "A.WAV" for the folder's "a.wav": where the file system
+  // tells case apart, a missing name is looked for once more without regard to case.
+  std::error_code ec;
+  if (!std::filesystem::exists(FsPath(full), ec)) {
+    const std::optional<std::string> variant = OnlyCaseVariant(folderPrefix, name);
+    if (!variant) return EmptySlot(row);
+    full = folderPrefix + *variant;
+  }
   // The format is not judged here (a file of another rate still takes its slot); one that is
   // not a RIFF file with sample data holds nothing to build and empties the slot.
   const std::optional<TWavInfo> info = ReadWavInfo(full);
@@ -166,7 +222,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
   // Written beside the target and renamed over it, so that a failed write leaves the old list
   // whole instead of half overwritten.
   const std::filesystem::path target = FsPath(path);
-  if (target.empty()) return false;
+  if (target.empty() || IsReadOnlyTarget(target)) return false;
   std::filesystem::path temp = target;
   temp += ".part";
   {
@@ -180,6 +236,7 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
       return false;
     }
   }
+  TakeTargetMode(target, temp);
   if (!RenameOver(temp, target)) {
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);

@@ -24,7 +24,8 @@ struct TListBytes {
 };
 TListBytes BuildPathList(const TFragmentCatalogue& catalogue, uint32_t start, uint32_t end);
 
-// Writes the list to 'path'; false when it cannot be written.
+// Writes the list to 'path'; false when it cannot be written. A read-only file at 'path' is
+// refused untouched; a replaced file keeps its mode.
 bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes);
 
 struct TListRange {

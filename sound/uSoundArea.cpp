@@ -1,5 +1,6 @@
 #include "uSoundArea.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -80,6 +81,72 @@ std::variant<uint32_t, TBuildFailure> BuildSoundArea(const TFragmentCatalogue& c
 
   image.swap(built);
   return uint32_t(p - startSoundAddr) + kDirectoryBytes;
+}
+
+}  // namespace dikton
+
+namespace dikton {
+
+std::optional<uint32_t> PackedSamples(uint32_t size) {
+  // A pair takes 3 bytes and a lone last sample 2: a remainder of 1 cannot occur.
+  if (size % kGroupBytes == 1) return std::nullopt;
+  return size / kGroupBytes * 2 + (size % kGroupBytes == 2 ? 1 : 0);
+}
+
+std::vector<int16_t> UnpackFragment(const uint8_t* packed, uint32_t size) {
+  std::vector<int16_t> samples;
+  samples.reserve(size / kGroupBytes * 2 + 1);
+  constexpr unsigned kHiShift = 8;   // bits 15-8 of the offset-binary value
+  constexpr unsigned kLoShift = 6;   // bits 7-6
+  constexpr uint8_t kLoMask = 0x03;  // two bits
+  auto sample = [&](uint8_t hi, uint8_t lo2) {
+    const uint16_t u = uint16_t((hi << kHiShift) | ((lo2 & kLoMask) << kLoShift));
+    samples.push_back(int16_t(uint16_t(u ^ kOffsetBinary)));
+  };
+  uint32_t p = 0;
+  while (p + 1 < size) {  // sample A: high byte and the middle byte
+    sample(packed[p], packed[p + 1]);
+    if (p + 2 < size) sample(packed[p + 2], uint8_t(packed[p + 1] >> kMidShiftB));
+    p += kGroupBytes;
+  }
+  return samples;
+}
+
+TAreaContent ReadSoundArea(const TData& image, uint32_t startSoundAddr, uint32_t endSoundAddr) {
+  TAreaContent area;
+  if (startSoundAddr > endSoundAddr || image.size() < size_t(kDirectoryAddr) + kDirectoryBytes)
+    return area;
+  // The data may not run past the image or the range.
+  const uint64_t last = std::min<uint64_t>(endSoundAddr, uint64_t(image.size()) - 1);
+  auto fragmentAt = [&](int slot, uint32_t address) {
+    TAreaFragment f;
+    f.Slot = slot;
+    f.Address = address;
+    uint64_t p = address;
+    while (p <= last && image[size_t(p)] != kEndMark) ++p;
+    f.Closed = p <= last;
+    f.Size = uint32_t(p - address);
+    return f;
+  };
+  std::vector<std::pair<int, uint32_t>> entries;
+  bool startTaken = false;
+  for (uint32_t k = 0; k < kDirectoryCount; ++k) {
+    const uint32_t a = Get24(&image[kDirectoryAddr + kEntryBytes * k]);
+    if (a == 0) continue;
+    const int slot = int(k) + 1;
+    if (a < startSoundAddr || a > last) {
+      area.BadSlots.push_back(slot);
+      continue;
+    }
+    startTaken = startTaken || a == startSoundAddr;
+    entries.emplace_back(slot, a);
+  }
+  if (!startTaken && startSoundAddr <= last) {
+    const TAreaFragment f0 = fragmentAt(0, startSoundAddr);
+    if (f0.Closed) area.Fragments.push_back(f0);
+  }
+  for (const auto& [slot, a] : entries) area.Fragments.push_back(fragmentAt(slot, a));
+  return area;
 }
 
 }  // namespace dikton

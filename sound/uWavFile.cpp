@@ -154,3 +154,63 @@ std::string DisplayForm(std::string_view path) {
 }
 
 }  // namespace dikton
+
+namespace dikton {
+
+bool WriteWavFile(const std::string& path, const std::vector<int16_t>& samples) {
+  constexpr uint32_t kHeaderBytes = 44;  // RIFF header, fmt chunk, data chunk header
+  const uint64_t dataBytes = uint64_t(samples.size()) * kSampleBytes;
+  if (dataBytes > UINT32_MAX - kHeaderBytes) return false;
+  std::vector<uint8_t> out(kHeaderBytes + dataBytes);
+  uint8_t* p = out.data();
+  auto tag = [&](const char* t) {
+    std::memcpy(p, t, 4);
+    p += 4;
+  };
+  auto u32 = [&](uint32_t v) {
+    Put32(p, v);
+    p += 4;
+  };
+  auto u16 = [&](uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p += 2;
+  };
+  tag("RIFF");
+  u32(uint32_t(kHeaderBytes - kChunkHeaderBytes + dataBytes));
+  tag("WAVE");
+  tag("fmt ");
+  u32(kFmtPcmBytes);
+  u16(kWaveFormatPcm);
+  u16(kFragmentChannels);
+  u32(kFragmentRate);
+  u32(kFragmentRate * kFragmentBlockAlign);  // bytes per second
+  u16(kFragmentBlockAlign);
+  u16(kFragmentBits);
+  tag("data");
+  u32(uint32_t(dataBytes));
+  for (const int16_t s : samples) u16(uint16_t(s));
+
+  const std::filesystem::path target = FsPath(path);
+  std::filesystem::path temp = target;
+  temp += ".part";
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
+    f.close();
+    if (!f) {
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (!ec) return true;
+  std::error_code ignored;
+  std::filesystem::remove(temp, ignored);
+  return false;
+}
+
+}  // namespace dikton

@@ -25,6 +25,10 @@ std::optional<TWavInfo> ReadWavInfo(const std::string& path);
 // The samples of a file whose format is right; nullopt when it cannot be read or is not right.
 std::optional<std::vector<int16_t>> ReadWavSamples(const std::string& path);
 
+// Writes a fragment file: canonical 44-byte header, 16-bit mono PCM at 10000 samples per second.
+// The file is written beside 'path' and renamed over it once complete; false when it failed.
+bool WriteWavFile(const std::string& path, const std::vector<int16_t>& samples);
+
 // Bytes a fragment of n data bytes takes in the sound area, end mark included.
 uint32_t EstimatePackedSize(uint32_t n);
 

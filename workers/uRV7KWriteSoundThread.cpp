@@ -1,6 +1,7 @@
 #include "uRV7KWriteSoundThread.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "uCommandSet.h"
@@ -54,37 +55,26 @@ void TRV7KWriteSoundThread::Execute() {
   std::vector<TRegion> regions{{uint32_t(DirectoryAddr), dirLength, true}};
   if (dataLength > 0) regions.push_back({start, dataLength, false});
   // Never send bytes the image does not hold.
-  for (const TRegion& r : regions) {
-    if (size_t(r.Begin) + r.Length > image.size()) {
-      Post(UM_ERROR, 0, 0);
-      Terminate();
-      return;
-    }
-  }
+  for (const TRegion& r : regions)
+    if (size_t(r.Begin) + r.Length > image.size()) return LinkFailed();
 
   TFrame reply;
-  auto fail = [&] {
-    Post(UM_ERROR, 0, 0);
-    Terminate();
-  };
   int32_t lastPosted = 0;
 
   // Write pass: full blocks, then a final block of the rest (also when that is 0 bytes).
   // A refused block is sent again at the same address until it is acknowledged.
   BytesDone = 0;
+  TBlockResult result = TBlockResult::Accepted;
   for (const TRegion& r : regions) {
     uint32_t addr = r.Begin;
     const uint32_t fullEnd = r.Begin + r.Length / kBlockSize * kBlockSize;
     const uint8_t rest = uint8_t(r.Length % kBlockSize);
-    bool finalSent = false;
-    while (!finalSent) {
-      if (Terminated()) return;
+    for (bool finalSent = false; !finalSent && result == TBlockResult::Accepted;) {
       const bool full = addr < fullEnd;
       const uint8_t n = full ? kBlockSize : rest;
-      HoldPoint();
-      if (!Exchange(BuildWriteBlock(DeviceAddress, addr, image.data() + addr, n), reply))
-        return fail();
-      if (!IsWriteAck(reply)) continue;
+      result = SendBlock(BuildWriteBlock(DeviceAddress, addr, image.data() + addr, n), reply,
+                         IsWriteAck);
+      if (result != TBlockResult::Accepted) break;
       addr += n;
       BytesDone += n;
       finalSent = !full;
@@ -96,41 +86,47 @@ void TRV7KWriteSoundThread::Execute() {
       }
     }
   }
-  if (!Terminated()) {
+  if (result == TBlockResult::Failed) return LinkFailed();
+  if (result == TBlockResult::Accepted && NextStep()) {
     Post(UM_WRITE_FINISHED, 1, 0);
     WaitForWake();
   }
 
-  // Verify pass: every differing byte is reported, each with a wait for the answer.
+  // Verify pass: every differing byte is reported, each with a wait for the answer. BytesDone
+  // starts again also when a stop is pending, so a stopped run never reads as complete.
   BytesDone = 0;
   lastPosted = 0;
   for (const TRegion& r : regions) {
     uint32_t addr = r.Begin;
     const uint32_t regionEnd = r.Begin + r.Length;
     while (addr < regionEnd) {
-      if (Terminated()) return;
       const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, regionEnd - addr));
-      HoldPoint();
-      if (!Exchange(BuildReadBlock(DeviceAddress, addr, n), reply)) return fail();
-      const auto data = DecodeDataReply(reply, n);
+      std::span<const uint8_t> data;
       // A reply with another count than asked for is read again, like one with another code.
-      if (data && data->size() == n) {
-        BytesDone += n;
-        for (uint8_t k = 0; k < n; ++k) {
-          if ((*data)[k] == image[addr + k]) continue;
-          if (Terminated()) return;
-          Mismatches.push_back({image[addr + k], (*data)[k], addr + k});
-          Post(UM_ERROR, 1, uint32_t(Mismatches.size() - 1));
-          WaitForWake();
-        }
-        addr += n;
+      result = SendBlock(BuildReadBlock(DeviceAddress, addr, n), reply, [&](const TFrame& f) {
+        const auto d = DecodeDataReply(f, n);
+        if (!d || d->size() != n) return false;
+        data = *d;
+        return true;
+      });
+      if (result == TBlockResult::Stopped) return;
+      if (result == TBlockResult::Failed) return LinkFailed();
+      BytesDone += n;
+      for (uint8_t k = 0; k < n; ++k) {
+        if (data[k] == image[addr + k]) continue;
+        if (Terminated()) return;
+        Mismatches.push_back({image[addr + k], data[k], addr + k});
+        Post(UM_ERROR, 1, uint32_t(Mismatches.size() - 1));
+        WaitForWake();
       }
+      addr += n;
       if (BytesDone - lastPosted > int32_t(kProgressStep)) {
         Post(UM_PROGRESS, uint32_t(BytesDone), uint32_t(BytesTotal));
         lastPosted = BytesDone;
       }
     }
   }
+  if (!NextStep()) return;
   Post(UM_DONE, 0, 0);
   Terminate();
 }

@@ -22,7 +22,8 @@ TRV7KWriteThread::TRV7KWriteThread(TData* image, const TLinkContext& ctx)
 TRV7KWriteThread::~TRV7KWriteThread() { Shutdown(); }
 
 bool TRV7KWriteThread::CanWrite(const TData& image, uint32_t endSoundAddr) {
-  return endSoundAddr >= kSignaturePtrAddr + 2 && endSoundAddr <= kMaxDeviceAddr &&
+  // The record at EndSoundAddr - 15 must lie wholly above the pointer at 0x31FD..0x31FF.
+  return endSoundAddr >= kSignaturePtrAddr + 2 + kSignatureSize && endSoundAddr <= kMaxDeviceAddr &&
          image.size() >= size_t(endSoundAddr) + 1;
 }
 
@@ -41,21 +42,14 @@ std::array<uint8_t, 16> TRV7KWriteThread::SignatureRecord(const TLocalTime& t) {
 void TRV7KWriteThread::Execute() {
   TData& image = *ImageRef;
   const uint32_t end = uint32_t(EndSoundAddr);
-  if (!CanWrite(image, end)) {  // the command refuses such an image; never touch it here
-    Post(UM_ERROR, 0, 0);
-    Terminate();
-    return;
-  }
+  // The command refuses such an image; never touch it here.
+  if (!CanWrite(image, end)) return LinkFailed();
   const uint32_t sigAddr = end - (kSignatureSize - 1);
   Put24(&image[kSignaturePtrAddr], sigAddr);
   BytesTotal = int32_t(kRegionAEnd + (end - uint32_t(DirectoryAddr) + 1));
   const TRegion regions[] = {{kRegionAStart, kRegionAEnd}, {uint32_t(DirectoryAddr), end + 1}};
 
   TFrame reply;
-  auto fail = [&] {
-    Post(UM_ERROR, 0, 0);
-    Terminate();
-  };
   int32_t lastPosted = 0;
   auto progress = [&] {
     if (BytesDone - lastPosted > int32_t(kProgressStep)) {
@@ -63,39 +57,47 @@ void TRV7KWriteThread::Execute() {
       lastPosted = BytesDone;
     }
   };
+  // Both passes step through the regions alike; 'usable' judges an answer and takes it in.
+  auto pass = [&](auto makeRequest, auto usable) {
+    for (const TRegion& r : regions) {
+      for (uint32_t addr = r.Begin; addr < r.End;) {
+        const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, r.End - addr));
+        const auto result = SendBlock(makeRequest(addr, n), reply,
+                                      [&](const TFrame& f) { return usable(f, addr, n); });
+        if (result != TBlockResult::Accepted) return result;
+        BytesDone += n;
+        addr += n;
+        progress();
+      }
+    }
+    return TBlockResult::Accepted;
+  };
 
   // Write pass. A refused block is sent again at the same address.
   BytesDone = 0;
-  for (const TRegion& r : regions) {
-    uint32_t addr = r.Begin;
-    while (addr < r.End) {
-      if (Terminated()) return;
-      const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, r.End - addr));
-      HoldPoint();
-      if (!Exchange(BuildWriteBlock(DeviceAddress, addr, &image[addr], n), reply)) return fail();
-      if (IsWriteAck(reply)) {
-        BytesDone += n;
-        addr += n;
-      }
-      progress();
-    }
-  }
+  auto result = pass(
+      [&](uint32_t addr, uint8_t n) {
+        return BuildWriteBlock(DeviceAddress, addr, &image[addr], n);
+      },
+      [](const TFrame& f, uint32_t, uint8_t) { return IsWriteAck(f); });
+  if (result == TBlockResult::Failed) return LinkFailed();
 
   // The signature record, sent once; only an acknowledged record goes into the image.
-  if (Terminated()) return;
-  const auto record = SignatureRecord(Clock().Now());
-  HoldPoint();
-  if (!Exchange(BuildWriteBlock(DeviceAddress, sigAddr, record.data(), kSignatureSize), reply))
-    return fail();
-  if (IsWriteAck(reply)) std::copy(record.begin(), record.end(), image.begin() + sigAddr);
-  Post(UM_WRITE_FINISHED, 1, 0);
-  WaitForWake();
+  if (result == TBlockResult::Accepted && NextStep()) {
+    const auto record = SignatureRecord(Clock().Now());
+    if (!Exchange(BuildWriteBlock(DeviceAddress, sigAddr, record.data(), kSignatureSize), reply))
+      return LinkFailed();
+    if (IsWriteAck(reply)) std::copy(record.begin(), record.end(), image.begin() + sigAddr);
+    Post(UM_WRITE_FINISHED, 1, 0);
+    WaitForWake();
+  }
 
-  // Verify pass: the first differing byte of each block is recorded.
+  // Verify pass: the first differing byte of each block is recorded. BytesDone starts again
+  // also when a stop is pending, so a stopped or declined run never reads as complete.
   BytesDone = 0;
   lastPosted = 0;
-  auto verifyBlock = [&](uint32_t addr, uint8_t n) -> bool {  // true: accepted
-    const auto data = DecodeDataReply(reply, n);
+  auto compare = [&](const TFrame& f, uint32_t addr, uint8_t n) -> bool {  // true: accepted
+    const auto data = DecodeDataReply(f, n);
     // A reply with another count than asked for is read again, like one with another code.
     if (!data || data->size() != n) return false;
     const int32_t i = CompareBlock(data->data(), &image[addr], n);
@@ -106,28 +108,18 @@ void TRV7KWriteThread::Execute() {
     }
     return true;
   };
-  for (const TRegion& r : regions) {
-    uint32_t addr = r.Begin;
-    while (addr < r.End) {
-      if (Terminated()) return;
-      const uint8_t n = uint8_t(std::min<uint32_t>(kBlockSize, r.End - addr));
-      HoldPoint();
-      if (!Exchange(BuildReadBlock(DeviceAddress, addr, n), reply)) return fail();
-      if (verifyBlock(addr, n)) {
-        BytesDone += n;
-        addr += n;
-      }
-      progress();
-    }
-  }
+  result = pass([&](uint32_t addr, uint8_t n) { return BuildReadBlock(DeviceAddress, addr, n); },
+                compare);
+  if (result == TBlockResult::Stopped) return;
+  if (result == TBlockResult::Failed) return LinkFailed();
 
   // The record read back once; a failure here still ends with UM_DONE.
-  if (Terminated()) return;
-  HoldPoint();
+  if (!NextStep()) return;
   if (!Exchange(BuildReadBlock(DeviceAddress, sigAddr, kSignatureSize), reply))
     Post(UM_ERROR, 0, 0);
   else
-    verifyBlock(sigAddr, kSignatureSize);
+    compare(reply, sigAddr, kSignatureSize);
+  if (!NextStep()) return;
   Post(UM_DONE, 0, 0);
   Terminate();
 }

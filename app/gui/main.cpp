@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "rv7k_sim.h"
+#include "rv7k_sim_demo.h"
 #include "uCommandLine.h"
 #include "uConst_Orbis.h"
 #include "uMainForm.h"
@@ -16,13 +16,6 @@
 namespace {
 constexpr int kExitBadUsage = 2;
 constexpr int kExitNoDemo = 1;
-// The sound area starts after the directory and the signature pointer (0x3000..0x31FF), so
-// that "Записать звуки" can lay its fragments out on the demo device.
-constexpr uint32_t kDemoStartSound = 0x3200;  // device address
-constexpr uint32_t kDemoEndSound = 0xFFFFF;   // device address, inclusive
-constexpr size_t kDemoMemorySize = 0x100000;  // bytes
-constexpr double kDemoTurnaroundMs = 1.0;     // ms
-constexpr int kDemoPort = 1;
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,19 +41,12 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<rv7ksim::TVirtualDevice> demo;
   if (line.Demo) {
-    rv7ksim::TSimOptions options;
-    options.StartSound = kDemoStartSound;
-    options.EndSound = kDemoEndSound;
-    options.MemorySize = kDemoMemorySize;
-    options.LineTiming = true;
-    options.TurnaroundMs = kDemoTurnaroundMs;
-    demo = std::make_unique<rv7ksim::TVirtualDevice>(options);
-    demo->GenerateRealisticContent();
-    if (!demo->Start()) {
+    demo = rv7ksim::StartDemoDevice();
+    if (!demo) {
       std::fprintf(stderr, "dikton: the virtual device could not get a pseudo-terminal\n");
       return kExitNoDemo;
     }
-    line.Ports.Map(kDemoPort, demo->Path());
+    line.Ports.Map(rv7ksim::kDemoPort, demo->Path());
   }
 
   dikton::gui::TQtUserDialog dialog;

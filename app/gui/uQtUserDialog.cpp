@@ -1,8 +1,10 @@
 #include "uQtUserDialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include "uQtStrings.h"
@@ -40,6 +42,34 @@ QStringList QtNameFilters(std::string_view filter) {
   return out;
 }
 
+namespace {
+
+// A Yes/No question is answered with its buttons only, as with the platform's own message
+// box: QMessageBox would take its No button for Escape and for the close box, and so a
+// question such as whether to verify a write would be skipped without an answer.
+class TQuestionBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->matches(QKeySequence::Cancel) || e->key() == Qt::Key_Escape) {
+      e->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(e);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    if (!clickedButton()) {
+      e->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(e);
+  }
+};
+
+}  // namespace
+
 TAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, TIcon icon,
                        TButtons buttons) {
   QMessageBox::Icon qicon = QMessageBox::NoIcon;
@@ -63,11 +93,18 @@ TAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view c
   const QMessageBox::StandardButtons qbuttons = buttons == TButtons::YesNo
                                                     ? QMessageBox::Yes | QMessageBox::No
                                                     : QMessageBox::StandardButtons(QMessageBox::Ok);
-  QMessageBox box(qicon, Q(caption), shown, qbuttons, owner);
+  if (buttons == TButtons::Ok) {
+    QMessageBox box(qicon, Q(caption), shown, qbuttons, owner);
+    box.setFont(DiktonFont());
+    box.exec();
+    return TAnswer::Ok;
+  }
+  TQuestionBox box(qicon, Q(caption), shown, qbuttons, owner);
   box.setFont(DiktonFont());
-  const int result = box.exec();
-  if (buttons == TButtons::Ok) return TAnswer::Ok;
-  return result == QMessageBox::Yes ? TAnswer::Yes : TAnswer::No;
+  // No close box on the frame either.
+  box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
+                     ~Qt::WindowCloseButtonHint);
+  return box.exec() == QMessageBox::Yes ? TAnswer::Yes : TAnswer::No;
 }
 
 TAnswer TQtUserDialog::Message(std::string_view text, std::string_view caption, TIcon icon,

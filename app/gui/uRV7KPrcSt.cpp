@@ -67,6 +67,9 @@ void TfrmProcessStatus::Build() {
   BtCancel_->setAutoDefault(false);
   connect(BtCancel_, &QPushButton::clicked, this, [this] { StopClick(); });
 
+  // A question box stays open while the user thinks: the window under it must already show
+  // what led to the question (the difference just counted, the last progress).
+  logic_.SetShowHook([this] { ShowLogic(); });
   ShowLogic();
 }
 

@@ -181,6 +181,45 @@ TEST_F(ProcessStatusTest, DifferenceIsCountedAndReportedExactly) {
   EXPECT_TRUE(worker.Terminated());
 }
 
+// The window is told to show the logic's texts before every question, and the texts are
+// those of the notification that asks it: the first difference is counted before its report.
+TEST_F(ProcessStatusTest, EveryQuestionIsAskedOverCurrentTexts) {
+  struct TShown {
+    size_t QuestionsBefore;
+    std::string Caption, Bytes, Errors;
+    bool ErrorsVisible;
+  };
+  std::vector<TShown> shown;
+  logic.SetShowHook([&] {
+    shown.push_back({dialog.Messages.size(), logic.ProcessCaption(), logic.BytesCount(),
+                     logic.ErrorsText(), logic.ErrorsVisible()});
+  });
+  worker.Mismatches = {{255, 0, 12288}};
+  dialog.Answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
+
+  logic.OnMessage(UM_PROGRESS, 1024, 1024);
+  EXPECT_TRUE(shown.empty());  // no question: the window shows the texts on its own
+  EXPECT_FALSE(logic.OnMessage(UM_WRITE_FINISHED, 1, 0));
+  logic.OnMessage(UM_PROGRESS, 256, 1024);
+  EXPECT_FALSE(logic.OnMessage(UM_ERROR, 1, 0));
+  EXPECT_FALSE(logic.OnStopClick());
+
+  const std::vector<TShown> expected{
+      {0, "Выполнено: 100%", "Передано, байт: 1024", "", false},
+      {1, "Проверка чтением, выполнено: 25%", "Передано, байт: 256", "Ошибок: 1", true},
+      {2, "Проверка чтением, выполнено: 25%", "Передано, байт: 256", "Ошибок: 1", true},
+  };
+  ASSERT_EQ(shown.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(shown[i].QuestionsBefore, expected[i].QuestionsBefore);
+    EXPECT_EQ(shown[i].Caption, expected[i].Caption);
+    EXPECT_EQ(shown[i].Bytes, expected[i].Bytes);
+    EXPECT_EQ(shown[i].Errors, expected[i].Errors);
+    EXPECT_EQ(shown[i].ErrorsVisible, expected[i].ErrorsVisible);
+  }
+}
+
 TEST_F(ProcessStatusTest, VerifyYesResetsTheCount) {
   worker.Mismatches = {{1, 2, 3}};
   logic.OnMessage(UM_ERROR, 1, 0);

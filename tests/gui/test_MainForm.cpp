@@ -25,6 +25,7 @@
 
 #include "ScriptedDialog.h"
 #include "SimFixture.h"
+#include "Transcript.h"
 #include "uConst_Orbis.h"
 #include "uMainForm.h"
 #include "uPathDelegate.h"
@@ -447,6 +448,31 @@ TEST_F(MainFormTest, ReadAllRunsTheWorkerUnderTheProgressWindow) {
   EXPECT_TRUE(form.Commands().State.ImageFromDevice);
   EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text(),
             U("EndSoundAddr=32767"));
+}
+
+TEST_F(MainFormTest, ReadAllThroughALateEchoSavesTheDevicesMemoryExactly) {
+  auto o = test::SmallDevice();  // turnaround 3 ms
+  o.Echo = true;
+  o.EchoDelayMs = 1.5;  // an adapter that hears the line hands each request back late
+  StartDevice(o);
+  Device->GenerateRealisticContent(9);
+  TScratchDir dir;
+  TWidgetProgressDialog widgets;
+  widgets.Files = {dir.File("memory.bin")};
+  Link.Ports = &Ports;
+  TMainForm form(widgets, Link);
+  form.findChild<QAction*>(QStringLiteral("ReadAllMemory"))->trigger();
+  form.findChild<QAction*>(QStringLiteral("FileSave"))->trigger();
+  const auto shown = widgets.CommandMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Text, txt::ReadOk);
+  std::ifstream in(dir.File("memory.bin"), std::ios::binary);
+  const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_EQ(file.size(), 16u + 0x8000u);
+  const std::vector<uint8_t> memory = Device->Memory();
+  EXPECT_TRUE(std::equal(file.begin() + 16, file.end(), memory.begin()))
+      << "the saved image is the device's memory byte for byte";
+  EXPECT_EQ(test::Requests(*Device, kCmdReadBlock).size(), 0x8000u / 32) << "no retry";
 }
 
 TEST_F(MainFormTest, ExitEndsWithoutAsking) {

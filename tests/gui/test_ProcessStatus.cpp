@@ -7,11 +7,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "ScriptedDialog.h"
 #include "uConst_Orbis.h"
 #include "uRV7KPrcSt.h"
+#include "uRV7K_v210_Sound.h"
 
 namespace dikton::gui {
 namespace {
@@ -134,6 +138,53 @@ TEST_F(ProcessStatusTest, VerifyPassShowsTheDifferenceLine) {
   PostFromWorker(UM_PROGRESS, 3, 8);
   QCoreApplication::sendPostedEvents(&window);
   EXPECT_EQ(Label("lblProcessCaption")->text(), U("Проверка чтением, выполнено: 38%"));
+}
+
+// A scripted dialog that looks at the window each time a question opens.
+class TPeekingDialog : public test::TScriptedDialog {
+ public:
+  std::function<void()> Peek;
+  TAnswer Message(std::string_view text, std::string_view caption, TIcon icon,
+                  TButtons buttons) override {
+    if (Peek) Peek();
+    return TScriptedDialog::Message(text, caption, icon, buttons);
+  }
+};
+
+// While a question is open the user reads the window under it: the count of the difference
+// being reported, and the progress that came before the question.
+TEST(ProcessStatusQuestionsTest, QuestionsOpenOverCurrentTexts) {
+  TPeekingDialog dialog;
+  TfrmProcessStatus window{dialog, nullptr};
+  TRV7KSoundThread worker(nullptr);  // never started: only its mismatch list is read
+  worker.Mismatches = {{255, 0, 12288}};
+  window.SetWorker(&worker);
+  auto* errors = window.findChild<QLabel*>(QStringLiteral("lblErrors"));
+  auto* caption = window.findChild<QLabel*>(QStringLiteral("lblProcessCaption"));
+  auto* bytes = window.findChild<QLabel*>(QStringLiteral("lblBytesCount"));
+  std::vector<std::string> seen;
+  dialog.Peek = [&] {
+    seen.push_back((caption->text() + QStringLiteral(" | ") + bytes->text() +
+                    QStringLiteral(" | ") +
+                    (errors->isHidden() ? QStringLiteral("-") : errors->text()))
+                       .toStdString());
+  };
+  dialog.Answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
+
+  window.Post(UM_PROGRESS, 1024, 1024);
+  window.Post(UM_WRITE_FINISHED, 1, 0);
+  window.Post(UM_PROGRESS, 256, 1024);
+  window.Post(UM_ERROR, 1, 0);
+  QCoreApplication::sendPostedEvents(&window);
+  QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("BtCancel")), Qt::LeftButton);
+
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "Выполнено: 100% | Передано, байт: 1024 | -",
+                      "Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1",
+                      "Проверка чтением, выполнено: 25% | Передано, байт: 256 | Ошибок: 1",
+                  }));
+  EXPECT_EQ(errors->text(), U("Ошибок: 1"));
+  window.SetWorker(nullptr);
 }
 
 }  // namespace

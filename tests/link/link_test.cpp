@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "FakeLine.h"
 #include "SimFixture.h"
 #include "UnderWine.h"
@@ -277,14 +279,80 @@ TEST_F(SimExchange, FaultyFirstAnswerThenGoodOneSucceedsOnTheSecondAttempt) {
   }
 }
 
-TEST_F(SimExchange, EchoIsDroppedByThePurge) {
-  auto o = test::SmallDevice();
-  o.Echo = true;
-  StartDevice(o);
+TEST_F(SimExchange, EchoIsNeverTakenForTheReplyAtEitherRate) {
+  for (double echoDelayMs : {0.0, 1.5}) {  // heard as it is sent; delivered late by an adapter
+    auto o = test::SmallDevice();
+    o.Echo = true;
+    o.EchoDelayMs = echoDelayMs;
+    StartDevice(o);
+    Device->SetMemory(0x100, {1, 2, 3, 4});
+    auto t = Open();
+    TFrame reply;
+    ASSERT_TRUE(t->Exchange(BuildRangeQuery(127), reply)) << echoDelayMs;
+    EXPECT_TRUE(DecodeRangeReply(reply)) << echoDelayMs;
+    ASSERT_TRUE(t->Exchange(BuildModeSwitch(127, kModeEnter), reply)) << echoDelayMs;
+    EXPECT_TRUE(IsModeSwitchReply(reply)) << echoDelayMs;
+    t->SetBaudRate(kFastBaud);
+    ASSERT_TRUE(t->Exchange(BuildReadBlock(127, 0x100, 4), reply)) << echoDelayMs;
+    const auto data = DecodeDataReply(reply, 4);
+    ASSERT_TRUE(data) << echoDelayMs;
+    EXPECT_EQ(std::vector<uint8_t>(data->begin(), data->end()), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(t->RetryCount(), 0u) << echoDelayMs;
+  }
+}
+
+// The real counter, except that the look which would end the transmit wait comes only once
+// the device's reply lies in the host's input: the host is turned round late.
+class TLateTurnClock : public TClock {
+ public:
+  explicit TLateTurnClock(const rv7ksim::TVirtualDevice& d) : device_(d) {}
+  int64_t Frequency() const override { return SystemClock().Frequency(); }
+  int64_t Counter() const override {
+    const int64_t now = SystemClock().Counter();
+    if (armed_ && ++looks_ == 2) {
+      while (device_.HostInputPending() < ReplyBytes) std::this_thread::yield();
+      return now + Frequency();  // a second later
+    }
+    return now;
+  }
+  TLocalTime Now() const override { return {}; }
+  void Arm() { armed_ = true, looks_ = 0; }
+  size_t ReplyBytes = 0;
+
+ private:
+  const rv7ksim::TVirtualDevice& device_;
+  bool armed_ = false;
+  mutable int looks_ = 0;
+};
+
+TEST_F(SimExchange, ReplyThatCameBeforeALateTurnRoundIsKept) {
+  StartDevice();
+  TLateTurnClock clock(*Device);
+  Link.Clock = &clock;
   auto t = Open();
+  clock.ReplyBytes = 11;  // the range reply
+  clock.Arm();
   TFrame reply;
   ASSERT_TRUE(t->Exchange(BuildRangeQuery(127), reply));
   EXPECT_TRUE(DecodeRangeReply(reply));
+  EXPECT_EQ(t->RetryCount(), 0u) << "the reply was there before the line was turned round";
+  EXPECT_EQ(Device->RequestCount(kCmdRangeQuery), 1u);
+}
+
+TEST_F(SimExchange, HungUpLineEndsTheReadAtOnce) {
+  StartDevice();
+  auto line = CreateSerialLine();
+  ASSERT_TRUE(line->Open(Device->Path()));
+  TCommTimeouts timeouts;
+  timeouts.ReadTotalTimeoutConstant = kReadTimeoutMs;
+  line->SetTimeouts(timeouts);
+  if (!Device->HangUp()) GTEST_SKIP() << "hanging a terminal up needs root";
+  uint8_t buf[6];
+  size_t done = 7;
+  // A hung-up line is readable for ever and gives nothing: the read must see that and end,
+  // not spin through its 400 ms.
+  EXPECT_FALSE(line->Read(buf, sizeof buf, done));
+  EXPECT_EQ(done, 0u);
 }
 
 TEST_F(SimExchange, ReplyFromAnotherAddressIsAccepted) {

@@ -96,6 +96,59 @@ TEST_F(PathListTest, NameWithAFolderIsNotFollowed) {
   EXPECT_EQ(c.Row(0).Cell.Loaded, 0);
 }
 
+// A list written on Windows names "A.WAV" where the folder holds "a.wav": a missing name is
+// taken from the one entry that equals it but for case (Latin and Cyrillic letters).
+TEST(PathListCaseTest, MissingNameIsFoundAgainWithoutRegardToCase) {
+  const struct {
+    const char* name;
+    std::vector<std::string> entries;  // a trailing "/" makes a folder
+    std::string stored;                // the name in the list
+    std::string taken;                 // the file the slot gets; empty: the slot is emptied
+  } cases[] = {
+      {"upper in the list", {"a.wav"}, "A.WAV", "a.wav"},
+      {"lower in the list", {"A.WAV"}, "a.wav", "A.WAV"},
+      {"mixed", {"Slot01.Wav", "slot02.wav"}, "SLOT01.WAV", "Slot01.Wav"},
+      {"Cyrillic", {"Звук.wav"}, "зВУК.WAV", "Звук.wav"},
+      {"Cyrillic Ё", {"ёлка.wav"}, "ЁЛКА.wav", "ёлка.wav"},
+      {"Cyrillic Ї and Ґ", {"їжак ґанок.wav"}, "ЇЖАК ҐАНОК.WAV", "їжак ґанок.wav"},
+      {"exact name first", {"A.WAV", "a.wav"}, "A.WAV", "A.WAV"},
+      {"two variants", {"a.wav", "A.wav"}, "A.WAV", ""},
+      {"no variant", {"b.wav"}, "A.WAV", ""},
+      {"brackets are not letters", {"a[1].wav"}, "A{1}.WAV", ""},
+      {"the variant is a folder", {"a.wav/"}, "A.WAV", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTempDir dir;
+    for (const std::string& e : c.entries) {
+      if (e.back() == '/')
+        std::filesystem::create_directory(dir.File(e.substr(0, e.size() - 1)));
+      else
+        WriteFragment(dir.File(e), 3);
+    }
+    TFragmentCatalogue named;
+    named.Row(0).Cell.Loaded = 1;
+    named.Row(0).Cell.Path = "/elsewhere/" + c.stored;
+    const TListBytes list = BuildPathList(named, kStart, kEnd);
+    ASSERT_FALSE(list.Bytes.empty());
+    const std::string listPath = dir.File("paths.txt");
+    WriteBytes(listPath, list.Bytes);
+
+    TFragmentCatalogue back;
+    ASSERT_TRUE(LoadPathList(listPath, back));
+    const TStringCell& cell = back.Row(0).Cell;
+    if (c.taken.empty()) {
+      EXPECT_EQ(cell.Loaded, 0);
+      EXPECT_EQ(cell.Path, "");
+    } else {
+      EXPECT_EQ(cell.Loaded, 1);
+      EXPECT_EQ(cell.Path, dir.File(c.taken));
+      EXPECT_EQ(cell.PackedSize, int32_t(EstimatePackedSize(6)));
+      EXPECT_EQ(back.Row(0).PathText, DisplayForm(dir.File(c.taken)));
+    }
+  }
+}
+
 TEST_F(PathListTest, ShortFilesChangeOnlyWhatTheyHoldWhole) {
   const std::vector<uint8_t> full = SavedBytes();
   const struct {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,9 +18,12 @@ struct TFakeDevice {
   uint32_t Start = 0x3000, End = 0xFFFFF;
   std::vector<std::vector<uint8_t>> Requests;
   std::deque<uint8_t> Pending;
+  // Called on the worker's thread with every request before it is answered.
+  std::function<void(const std::vector<uint8_t>&)> OnRequest;
 
   void Answer(const std::vector<uint8_t>& f) {
     Requests.push_back(f);
+    if (OnRequest) OnRequest(f);
     if (f.size() < 5 || f[1] + 1u != f.size()) return;
     std::vector<uint8_t> r{f[0], 0};
     const uint32_t addr = f.size() >= 8 ? f[4] | (f[5] << 8) | (uint32_t(f[6]) << 16) : 0;

@@ -11,7 +11,9 @@
 
 namespace rv7ksim::host {
 
-inline constexpr char kNew[] = "NEW";      // options: make the device (not started)
+// NEW: memory size, fill byte, start, end, address, answer all, line timing, turnaround ms,
+// echo, check rate, echo delay ms, the number of extra addresses, each as address start end.
+inline constexpr char kNew[] = "NEW";  // makes the device, not started yet
 inline constexpr char kStart[] = "START";  // -> OK <name the program opens>
 inline constexpr char kFault[] = "FAULT";  // kind frame command address times value
 inline constexpr char kClearFaults[] = "CLEARFAULTS";
@@ -24,6 +26,8 @@ inline constexpr char kTranscript[] = "TRANSCRIPT";  // -> OK entries "host,baud
 inline constexpr char kClearTranscript[] = "CLEARTRANSCRIPT";
 inline constexpr char kCount[] = "COUNT";  // command -> OK n
 inline constexpr char kWait[] = "WAIT";    // count timeoutMs -> OK 0|1
+inline constexpr char kPending[] = "PENDING";         // -> OK bytes the host has not read
+inline constexpr char kHangUp[] = "HANGUP";           // -> OK 0|1
 inline constexpr char kRate[] = "RATE";    // -> OK baud
 
 inline std::string ToHex(const uint8_t* b, size_t n) {

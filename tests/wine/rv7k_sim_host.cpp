@@ -122,7 +122,16 @@ class TSession {
       unsigned fill = 0, address = 0;
       int answerAll = 0, timing = 0, echo = 0, checkRate = 0;
       in >> o.MemorySize >> fill >> o.StartSound >> o.EndSound >> address >> answerAll >> timing >>
-          o.TurnaroundMs >> echo >> checkRate;
+          o.TurnaroundMs >> echo >> checkRate >> o.EchoDelayMs;
+      size_t extra = 0;
+      in >> extra;
+      for (size_t i = 0; in && i < extra; ++i) {
+        TExtraAddress x;
+        unsigned a = 0;
+        in >> a >> x.StartSound >> x.EndSound;
+        x.Address = uint8_t(a);
+        o.ExtraAddresses.push_back(x);
+      }
       if (!in) return "ERR options";
       o.FillByte = uint8_t(fill);
       o.Address = uint8_t(address);
@@ -211,6 +220,8 @@ class TSession {
       return "OK " + std::to_string(int(device_->WaitForRequests(count, timeoutMs)));
     }
     if (cmd == kRate) return "OK " + std::to_string(device_->CurrentRate());
+    if (cmd == kPending) return "OK " + std::to_string(device_->HostInputPending());
+    if (cmd == kHangUp) return "OK " + std::to_string(int(device_->HangUp()));
     return "ERR unknown";
   }
 

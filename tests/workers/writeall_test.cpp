@@ -184,8 +184,10 @@ TEST(WriteAllWhole, OneMebibyteDevice) {
 }
 
 TEST(WriteAllImage, CanWriteOnlyWhatHoldsTheMemoryMap) {
-  EXPECT_TRUE(TRV7KWriteThread::CanWrite(TData(0x3200), 0x31FF));
-  EXPECT_FALSE(TRV7KWriteThread::CanWrite(TData(0x3200), 0x31FE));
+  // The record at end - 15 must not overlap the pointer at 0x31FD..0x31FF.
+  EXPECT_TRUE(TRV7KWriteThread::CanWrite(TData(0x3210), 0x320F));
+  EXPECT_FALSE(TRV7KWriteThread::CanWrite(TData(0x3210), 0x320E));
+  EXPECT_FALSE(TRV7KWriteThread::CanWrite(TData(0x3200), 0x31FF));
   EXPECT_FALSE(TRV7KWriteThread::CanWrite(TData(0x3FFF), 0x3FFF)) << "image one byte short";
   EXPECT_FALSE(TRV7KWriteThread::CanWrite(TData(0x10), 0x1000000));
   EXPECT_EQ(TRV7KWriteThread::SignatureRecord({1, 2, 2003, 4, 5})[0], '0');

@@ -1,0 +1,41 @@
+// The command line of dikton-cli.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace dikton::cli {
+
+enum class TCommand { Range, Read, Write, Sound, Info, Extract, Scan };
+
+struct TCliOptions {
+  TCommand Command = TCommand::Range;
+  std::vector<std::string> Args;  // the command's arguments, as many as it takes
+  uint8_t Port = 1;               // 1..16
+  std::string PortPath;           // a device path given to --port instead of a number
+  uint8_t Address = 127;          // 1..127
+  bool NoVerify = false;
+  bool StopOnDifference = false;
+  std::string TracePath;
+  bool Demo = false;
+  bool Quiet = false;
+};
+
+// --help and --version end the run at once with status 0.
+enum class TInfoRequest { Help, Version };
+
+// The options, what to show instead, or a one-line error.
+struct TUsageError {
+  std::string Text;
+};
+using TParsed = std::variant<TCliOptions, TInfoRequest, TUsageError>;
+
+TParsed ParseCliArgs(const std::vector<std::string>& args);
+
+extern const std::string_view kUsage;  // the synopsis shown after a usage error
+extern const std::string_view kHelp;   // the whole --help
+
+}  // namespace dikton::cli

@@ -1,0 +1,32 @@
+// What the platform gives the terminal program: Ctrl+C turned into a stop request, and whether
+// stderr is a terminal. One implementation file per platform, chosen by CMake.
+#pragma once
+
+#include <memory>
+
+#include "uStopRequest.h"
+
+namespace dikton::cli {
+
+// While it exists, Ctrl+C requests a stop instead of ending the process; a second Ctrl+C ends
+// the process at once with status 130. Create it before any other thread starts.
+class TInterruptWatcher {
+ public:
+  explicit TInterruptWatcher(TStopRequest& stop);
+  ~TInterruptWatcher();
+  TInterruptWatcher(const TInterruptWatcher&) = delete;
+  TInterruptWatcher& operator=(const TInterruptWatcher&) = delete;
+
+  struct TImpl;
+
+ private:
+  std::unique_ptr<TImpl> impl_;
+};
+
+bool StderrIsTerminal();
+// Characters per line of the terminal on stderr; 0 when it cannot be told.
+int TerminalColumns();
+// Makes the console show UTF-8 where it needs to be told.
+void PrepareConsole();
+
+}  // namespace dikton::cli
