@@ -340,6 +340,9 @@ TEST_F(SimExchange, ReplyThatCameBeforeALateTurnRoundIsKept) {
 }
 
 TEST_F(SimExchange, HungUpLineEndsTheReadAtOnce) {
+  // Wine's read of a hung-up pseudo-terminal waits out its time-out and reports success; on
+  // Windows a pulled-out adapter fails the read, which Wine cannot show on a pty.
+  if (test::UnderWine()) GTEST_SKIP() << "Wine cannot hang a COM port up";
   StartDevice();
   auto line = CreateSerialLine();
   ASSERT_TRUE(line->Open(Device->Path()));

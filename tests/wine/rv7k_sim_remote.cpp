@@ -110,8 +110,8 @@ TVirtualDevice::TVirtualDevice(TSimOptions o) : impl_(std::make_unique<TImpl>())
   std::ostringstream req;
   req << host::kNew << ' ' << o.MemorySize << ' ' << unsigned(o.FillByte) << ' ' << o.StartSound
       << ' ' << o.EndSound << ' ' << unsigned(o.Address) << ' ' << int(o.AnswerAll) << ' '
-      << int(o.LineTiming) << ' ' << o.TurnaroundMs << ' ' << int(o.Echo) << ' '
-      << int(o.CheckRate) << ' ' << o.EchoDelayMs << ' ' << o.ExtraAddresses.size();
+      << int(o.LineTiming) << ' ' << o.TurnaroundMs << ' ' << int(o.Echo) << ' ' << int(o.CheckRate)
+      << ' ' << o.EchoDelayMs << ' ' << o.ExtraAddresses.size();
   for (const auto& x : o.ExtraAddresses)
     req << ' ' << unsigned(x.Address) << ' ' << x.StartSound << ' ' << x.EndSound;
   impl_->Call(req.str());
