@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "uConst_Orbis.h"
+#include "uFiles.h"
 #include "uImageFile.h"
 #include "uMainCommands.h"
 
@@ -54,7 +55,7 @@ void TMainCommands::FileOpenClick() {
     sharedOpenFolder_ = ProgramFolder;
     return;
   }
-  sharedOpenFolder_ = std::filesystem::path(*path).parent_path().string();
+  sharedOpenFolder_ = Utf8Path(FsPath(*path).parent_path());
 
   TImageFileContent file = ReadImageFile(*path);
   if (file.Status == TImageLoadStatus::BadSize) {

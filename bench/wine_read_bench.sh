@@ -15,12 +15,11 @@ echo "== native ($NATIVE/bench/wire_bench)"
 "$NATIVE/bench/wire_bench" --kib "$KIB" --read-only
 
 echo "== Windows build under Wine ($WIN/bin/wire_bench.exe on COM$COM)"
-export WINEPREFIX="$PWD/$WIN/wineprefix" WINEDEBUG=-all
-unset DISPLAY WAYLAND_DISPLAY
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+WINE_BUILD=$WIN
+. scripts/wine-start.sh
 coproc SIM { exec "$NATIVE/sim/rv7k-sim" --memory-size $((END + 1)) --realistic --start 0x3000 \
   --end "$END" --line-timing --turnaround 1; }
-trap 'kill "$SIM_PID" 2>/dev/null || true' EXIT
+trap 'kill "$SIM_PID" 2>/dev/null || true; wineserver -k >/dev/null 2>&1 || true' EXIT
 read -r pty <&"${SIM[0]}"
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com$COM"
 wine "$WIN/bin/wire_bench.exe" --kib "$KIB" --read-only --port "COM$COM"

@@ -18,39 +18,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr DWORD kPathChunk = 1024;          // first buffer for the executable's name, wchars
-constexpr DWORD kMaxLongPath = 32768;       // longest path Windows knows, wchars
+constexpr DWORD kPathChunk = 1024;     // first buffer for the executable's name, wchars
+constexpr DWORD kMaxLongPath = 32768;  // longest path Windows knows, wchars
 
 }  // namespace
 
 fs::path FsPath(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
   if (n <= 0) return {};
   std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), wide.data(),
-                      n);
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), wide.data(), n);
   return fs::path(std::move(wide));
 }
 
 std::string Utf8Path(const fs::path& p) {
   const std::wstring& wide = p.native();
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
   if (n <= 0) return {};
   std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 
 std::FILE* CreateNewFile(const fs::path& p) {
   if (p.empty()) return nullptr;
   // The C library's "x" mode is not in every Windows runtime; CREATE_NEW is the same promise.
-  HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY | _O_WRONLY);
   if (fd < 0) {
@@ -69,7 +67,7 @@ bool RenameOver(const fs::path& temp, const fs::path& target) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
   for (DWORD size = kPathChunk; size <= kMaxLongPath; size *= 2) {
     std::wstring buf(size, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, buf.data(), size);
@@ -101,7 +99,7 @@ bool RenameOver(const fs::path& temp, const fs::path& target) {
   return !ec;
 }
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : exe.parent_path().native();

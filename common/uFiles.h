@@ -24,6 +24,6 @@ bool SyncFile(std::FILE* f);
 bool RenameOver(const std::filesystem::path& temp, const std::filesystem::path& target);
 
 // The folder of the running program's executable, UTF-8; empty when it cannot be found.
-std::string ProgramFolder();
+std::string ExecutableFolder();
 
 }  // namespace dikton

@@ -14,8 +14,8 @@ class TWin32SerialLine final : public TSerialLine {
   bool Open(const std::string& device) override {
     Close();
     // No sharing: a port another program holds is refused here.
-    handle_ = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+    handle_ = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
     return handle_ != INVALID_HANDLE_VALUE;
   }
 
@@ -62,10 +62,18 @@ class TWin32SerialLine final : public TSerialLine {
   bool Escape(TEscape fn) override {
     DWORD code = 0;
     switch (fn) {
-      case TEscape::SetRts: code = SETRTS; break;
-      case TEscape::ClrRts: code = CLRRTS; break;
-      case TEscape::SetDtr: code = SETDTR; break;
-      case TEscape::ClrDtr: code = CLRDTR; break;
+      case TEscape::SetRts:
+        code = SETRTS;
+        break;
+      case TEscape::ClrRts:
+        code = CLRRTS;
+        break;
+      case TEscape::SetDtr:
+        code = SETDTR;
+        break;
+      case TEscape::ClrDtr:
+        code = CLRDTR;
+        break;
     }
     return ::EscapeCommFunction(handle_, code) != FALSE;
   }

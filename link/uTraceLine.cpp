@@ -78,8 +78,10 @@ bool TTraceLine::SetTimeouts(const TCommTimeouts& t) { return inner_->SetTimeout
 bool TTraceLine::SetState(const TLineSettings& s) {
   // Bytes already in were received at the old rate.
   FlushInput(true);
+  // The rate goes on the line even where the driver refuses another field of the settings
+  // (Wine and some adapters refuse the RTS toggle), and the link takes it as set: so does the log.
   const bool ok = inner_->SetState(s);
-  if (ok) baud_ = s.BaudRate;
+  baud_ = s.BaudRate;
   return ok;
 }
 

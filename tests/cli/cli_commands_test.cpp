@@ -320,10 +320,10 @@ TEST_F(Cli, ExtractedFragmentsBuildTheSameAreaAgain) {
   std::string listed;
   for (const TAreaFragment& f : area.Fragments) {
     char name[32];
-    std::snprintf(name, sizeof name, "/slot%02d.wav\n", f.Slot);
-    listed += out + name;
+    std::snprintf(name, sizeof name, "slot%02d.wav", f.Slot);
+    listed += Utf8Path(FsPath(out) / name) + "\n";
   }
-  EXPECT_EQ(r.Out, listed + out + "/paths.txt\n");
+  EXPECT_EQ(r.Out, listed + Utf8Path(FsPath(out) / "paths.txt") + "\n");
 
   // The list and its WAVs, loaded as "Открыть список" does, pack to the same bytes.
   TFragmentCatalogue catalogue;
@@ -390,7 +390,10 @@ TEST_F(Cli, TraceLogsEveryFrameWithTimeDirectionAndRate) {
   };
   const std::vector<uint8_t> text = ReadBytes(trace);
   const std::string log(text.begin(), text.end());
-  const std::regex expected("# open " + Device->Path() + "\n\\d+\\.\\d{6} > 9600" +
+  // The port's name taken literally: on Windows it may be "\\.\COMn".
+  const std::string port =
+      std::regex_replace(Device->Path(), std::regex(R"([\\.^$|()\[\]{}*+?])"), R"(\$&)");
+  const std::regex expected("# open " + port + "\n\\d+\\.\\d{6} > 9600" +
                             hex(t[0].Bytes) + "\n\\d+\\.\\d{6} < 9600" + hex(t[1].Bytes) +
                             "\n# close\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;

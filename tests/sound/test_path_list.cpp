@@ -99,6 +99,14 @@ TEST_F(PathListTest, NameWithAFolderIsNotFollowed) {
 // A list written on Windows names "A.WAV" where the folder holds "a.wav": a missing name is
 // taken from the one entry that equals it but for case (Latin and Cyrillic letters).
 TEST(PathListCaseTest, MissingNameIsFoundAgainWithoutRegardToCase) {
+  {
+    // Where the file system itself ignores case (Windows), the list's own name opens the file as
+    // it stands, and there is nothing for the reader to look for.
+    TTempDir probe;
+    WriteBytes(probe.File("case.probe"), {});
+    if (std::filesystem::exists(FsPath(probe.File("CASE.PROBE"))))
+      GTEST_SKIP() << "the file system finds a name whatever its case";
+  }
   const struct {
     const char* name;
     std::vector<std::string> entries;  // a trailing "/" makes a folder

@@ -11,20 +11,24 @@
 
 namespace rv7ksim::host {
 
-inline constexpr char kNew[] = "NEW";                 // options: make the device (not started)
-inline constexpr char kStart[] = "START";             // -> OK <name the program opens>
-inline constexpr char kFault[] = "FAULT";             // kind frame command address times value
+// NEW: memory size, fill byte, start, end, address, answer all, line timing, turnaround ms,
+// echo, check rate, echo delay ms, the number of extra addresses, each as address start end.
+inline constexpr char kNew[] = "NEW";      // makes the device, not started yet
+inline constexpr char kStart[] = "START";  // -> OK <name the program opens>
+inline constexpr char kFault[] = "FAULT";  // kind frame command address times value
 inline constexpr char kClearFaults[] = "CLEARFAULTS";
-inline constexpr char kMemory[] = "MEMORY";           // -> OK <hex>
-inline constexpr char kSetMemory[] = "SETMEMORY";     // address hex
-inline constexpr char kPeek[] = "PEEK";               // address -> OK value
-inline constexpr char kSetRange[] = "SETRANGE";       // start end
-inline constexpr char kGenerate[] = "GENERATE";       // seed
-inline constexpr char kTranscript[] = "TRANSCRIPT";   // -> OK entries "host,baud,ignored,hex" / ";"
+inline constexpr char kMemory[] = "MEMORY";          // -> OK <hex>
+inline constexpr char kSetMemory[] = "SETMEMORY";    // address hex
+inline constexpr char kPeek[] = "PEEK";              // address -> OK value
+inline constexpr char kSetRange[] = "SETRANGE";      // start end
+inline constexpr char kGenerate[] = "GENERATE";      // seed
+inline constexpr char kTranscript[] = "TRANSCRIPT";  // -> OK entries "host,baud,ignored,hex" / ";"
 inline constexpr char kClearTranscript[] = "CLEARTRANSCRIPT";
-inline constexpr char kCount[] = "COUNT";             // command -> OK n
-inline constexpr char kWait[] = "WAIT";               // count timeoutMs -> OK 0|1
-inline constexpr char kRate[] = "RATE";               // -> OK baud
+inline constexpr char kCount[] = "COUNT";      // command -> OK n
+inline constexpr char kWait[] = "WAIT";        // count timeoutMs -> OK 0|1
+inline constexpr char kPending[] = "PENDING";  // -> OK bytes the host has not read
+inline constexpr char kHangUp[] = "HANGUP";    // -> OK 0|1
+inline constexpr char kRate[] = "RATE";        // -> OK baud
 
 inline std::string ToHex(const uint8_t* b, size_t n) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

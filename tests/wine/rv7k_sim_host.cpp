@@ -31,8 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kFirstCom = 3;   // COM1 and COM2 are left to Wine's own serial ports
-constexpr int kLastCom = 16;   // highest port number the program knows
+constexpr int kFirstCom = 3;        // COM1 and COM2 are left to Wine's own serial ports
+constexpr int kLastCom = 16;        // highest port number the program knows
 constexpr int kFirstWideForm = 10;  // from here the name needs the "\\.\" form
 // Under Wine each serial call of the program goes through Wine's server, so the program ends
 // its transmit phase and purges its input a few ms later than it would natively, more so on a
@@ -121,8 +121,17 @@ class TSession {
       TSimOptions o;
       unsigned fill = 0, address = 0;
       int answerAll = 0, timing = 0, echo = 0, checkRate = 0;
-      in >> o.MemorySize >> fill >> o.StartSound >> o.EndSound >> address >> answerAll >>
-          timing >> o.TurnaroundMs >> echo >> checkRate;
+      in >> o.MemorySize >> fill >> o.StartSound >> o.EndSound >> address >> answerAll >> timing >>
+          o.TurnaroundMs >> echo >> checkRate >> o.EchoDelayMs;
+      size_t extra = 0;
+      in >> extra;
+      for (size_t i = 0; in && i < extra; ++i) {
+        TExtraAddress x;
+        unsigned a = 0;
+        in >> a >> x.StartSound >> x.EndSound;
+        x.Address = uint8_t(a);
+        o.ExtraAddresses.push_back(x);
+      }
       if (!in) return "ERR options";
       o.FillByte = uint8_t(fill);
       o.Address = uint8_t(address);
@@ -191,8 +200,7 @@ class TSession {
       std::string out = "OK ";
       for (const auto& e : device_->Transcript()) {
         out += std::to_string(int(e.FromHost)) + "," + std::to_string(e.Baud) + "," +
-               std::to_string(int(e.Ignored)) + "," + ToHex(e.Bytes.data(), e.Bytes.size()) +
-               ";";
+               std::to_string(int(e.Ignored)) + "," + ToHex(e.Bytes.data(), e.Bytes.size()) + ";";
       }
       return out;
     }
@@ -212,6 +220,8 @@ class TSession {
       return "OK " + std::to_string(int(device_->WaitForRequests(count, timeoutMs)));
     }
     if (cmd == kRate) return "OK " + std::to_string(device_->CurrentRate());
+    if (cmd == kPending) return "OK " + std::to_string(device_->HostInputPending());
+    if (cmd == kHangUp) return "OK " + std::to_string(int(device_->HangUp()));
     return "ERR unknown";
   }
 

@@ -110,8 +110,10 @@ TVirtualDevice::TVirtualDevice(TSimOptions o) : impl_(std::make_unique<TImpl>())
   std::ostringstream req;
   req << host::kNew << ' ' << o.MemorySize << ' ' << unsigned(o.FillByte) << ' ' << o.StartSound
       << ' ' << o.EndSound << ' ' << unsigned(o.Address) << ' ' << int(o.AnswerAll) << ' '
-      << int(o.LineTiming) << ' ' << o.TurnaroundMs << ' ' << int(o.Echo) << ' '
-      << int(o.CheckRate);
+      << int(o.LineTiming) << ' ' << o.TurnaroundMs << ' ' << int(o.Echo) << ' ' << int(o.CheckRate)
+      << ' ' << o.EchoDelayMs << ' ' << o.ExtraAddresses.size();
+  for (const auto& x : o.ExtraAddresses)
+    req << ' ' << unsigned(x.Address) << ' ' << x.StartSound << ' ' << x.EndSound;
   impl_->Call(req.str());
 }
 
@@ -196,5 +198,9 @@ bool TVirtualDevice::WaitForRequests(size_t count, int timeoutMs) const {
 }
 
 int32_t TVirtualDevice::CurrentRate() const { return int32_t(impl_->Number(host::kRate)); }
+
+size_t TVirtualDevice::HostInputPending() const { return size_t(impl_->Number(host::kPending)); }
+
+bool TVirtualDevice::HangUp() { return impl_->Number(host::kHangUp) == 1; }
 
 }  // namespace rv7ksim
