@@ -251,6 +251,10 @@ int main(int argc, char** argv) {
   if (!transcript.empty()) simArgs.insert(simArgs.end(), {"--transcript", transcript});
   TPortMap ports;
 #ifdef _WIN32
+  if (loadCores > 0 || !user.empty()) {
+    std::fprintf(stderr, "--load and --user are for POSIX hosts\n");
+    return 2;
+  }
   if (port.empty()) {
     std::fprintf(stderr, "--port NAME: start rv7k-sim with these options first:");
     for (const auto& a : simArgs) std::fprintf(stderr, " %s", a.c_str());
