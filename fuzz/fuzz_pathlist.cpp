@@ -55,9 +55,16 @@ struct TFragmentFile {
 };
 constexpr std::array<TFragmentFile, 2> kFiles{{{"a.wav", 100}, {"b.wav", 6}}};
 
+// The list reader takes the one file whose name differs only in case when the exact name is
+// missing, as a list written on Windows needs.
 const TFragmentFile* FileNamed(const std::string& name) {
+  auto fold = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+  };
   for (const TFragmentFile& f : kFiles)
-    if (name == f.Name) return &f;
+    if (fold(name) == f.Name) return &f;
   return nullptr;
 }
 
