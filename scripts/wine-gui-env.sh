@@ -16,18 +16,8 @@ wine_gui_cleanup() {
 }
 trap wine_gui_cleanup EXIT
 
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null
-wineserver -k >/dev/null 2>&1 || true  # the one wineboot started, or one left over
-wineserver -w >/dev/null 2>&1 || true
-# Keep Wine's server running for the whole run, quiet, and never a session leader (see
-# test-windows.sh: it would take a virtual device's pseudo-terminal as its controlling one).
-wine_server=$(printf 'server-%x-%x' "0x$(stat -c %D "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-setsid sh -c 'wineserver -f -p >/dev/null 2>&1 </dev/null &'
-for _ in $(seq 100); do  # until it listens (its folder is /tmp/.wine-UID or a /tmp/wine-XXXXXX)
-  ls /tmp/.wine-"$(id -u)"/"$wine_server"/socket /tmp/wine-*/"$wine_server"/socket \
-    >/dev/null 2>&1 && break
-  sleep 0.1
-done
+. scripts/wine-server.sh
+wine_warm_server
 # Wine's own fonts (fonts-wine): Marlett for the caption buttons, Tahoma, MS Sans Serif. Done on
 # every run: the prefix may have been made by a run of the tests without this script.
 cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
