@@ -59,6 +59,7 @@ TRV7KSoundThread::TRV7KSoundThread(TData* image, const TLinkContext& ctx)
 TRV7KSoundThread::TRV7KSoundThread(TData* image, const TLinkContext& ctx, TKeepImage)
     : ImageRef(image),
       clock_(ctx.Clock ? ctx.Clock : &SystemClock()),
+      transmitWait_(*clock_),
       ports_(ctx.Ports ? ctx.Ports : &defaultPorts_),
       lineFactory_(ctx.LineFactory ? ctx.LineFactory : std::function(&CreateSerialLine)) {
   clock_->BeginTimerPeriod();
@@ -147,12 +148,11 @@ bool TRV7KSoundThread::Attempt(const TFrame& frame, TFrame& reply, size_t capaci
   const size_t n = frame.Length();
   size_t written = 0;
   line.Write(frame.Data(), n, written);
-  // Busy-wait: the line turns round half a byte after the frame's last bit, far finer than
-  // any sleep could give.
+  // The line turns round half a byte after the frame's last bit: the thread sleeps through
+  // most of the frame and spins to that moment, far finer than a sleep alone could keep it.
   const long double perByteUs = (1000000.0L / BaudRate) * 10.0L;
   const long double threshold = (n + 0.5L) * perByteUs * CounterFrequency / 1000000.0L;
-  while (static_cast<long double>(clock_->Counter() - t0) < threshold) {
-  }
+  transmitWait_.Until(t0, threshold);
   // No purge here: what has arrived since the frame went out is the line's echo of it, or,
   // when this thread was turned round late, the device's reply already. ReadReply drops the
   // echo and keeps the reply.

@@ -15,6 +15,7 @@
 #include "uPortNames.h"
 #include "uSerialLine.h"
 #include "uThread.h"
+#include "uTransmitWait.h"
 
 namespace dikton {
 
@@ -75,6 +76,8 @@ class TRV7KSoundThread : public TThread {
 
   // Attempts made by the exchanges so far beyond the first of each; the benchmark reports it.
   uint64_t RetryCount() const { return retryCount_; }
+  // What the transmit waits of this link have cost so far; the benchmark reports it.
+  const TTransmitWait::TStats& TransmitWaitStats() const { return transmitWait_.Stats(); }
   // Whether the job ran to its end and posted UM_DONE; a stopped or failed job did not.
   bool JobCompleted() const { return jobCompleted_; }
 
@@ -123,6 +126,7 @@ class TRV7KSoundThread : public TThread {
   bool ReadReply(const TFrame& sent, TFrame& reply, size_t cap);
 
   const TClock* clock_;
+  TTransmitWait transmitWait_;
   TPortMap defaultPorts_;
   const TPortMap* ports_;
   std::function<std::unique_ptr<TSerialLine>()> lineFactory_;

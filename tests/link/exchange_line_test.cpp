@@ -15,7 +15,9 @@
 namespace dikton {
 namespace {
 
-// Microsecond ticks; every look at the counter costs one tick, so a busy-wait ends.
+// Microsecond ticks; every look at the counter costs one tick, so a busy-wait ends. With
+// CanSleep, a link made afterwards gets a sleeper that jumps the counter to the time it was
+// asked for plus WakeLateUs, as a system that wakes threads late does.
 class TStepClock : public TClock {
  public:
   int64_t Frequency() const override { return 1000000; }
@@ -23,6 +25,22 @@ class TStepClock : public TClock {
   TLocalTime Now() const override { return {}; }
   int64_t Peek() const { return now_; }
   void AdvanceTo(int64_t t) { now_ = std::max(now_, t); }
+
+  std::unique_ptr<TSleeper> CreateSleeper() const override {
+    if (!CanSleep) return nullptr;
+    struct TStepSleeper : TSleeper {
+      explicit TStepSleeper(TStepClock& c) : clock(c) {}
+      void SleepUntil(int64_t until) override {
+        clock.AdvanceTo(until + clock.WakeLateUs);
+        clock.Wakes.push_back(clock.Peek());
+      }
+      TStepClock& clock;
+    };
+    return std::make_unique<TStepSleeper>(const_cast<TStepClock&>(*this));
+  }
+  bool CanSleep = false;
+  int64_t WakeLateUs = 0;
+  std::vector<int64_t> Wakes;  // the counter at every wake-up
 
  private:
   mutable int64_t now_ = 1000;
@@ -34,9 +52,9 @@ struct TLineWorld {
   TStepClock Clock;
   int32_t Baud = 9600;
   bool Echo = false;
-  int64_t EchoDelayUs = 0;       // after the frame has left the wire; negative: during it
-  int64_t TurnaroundUs = 3000;   // device's answer delay after the frame has left the wire
-  int64_t LateUs = 0;            // the host is preempted this long just after its write
+  int64_t EchoDelayUs = 0;      // after the frame has left the wire; negative: during it
+  int64_t TurnaroundUs = 3000;  // device's answer delay after the frame has left the wire
+  int64_t LateUs = 0;           // the host is preempted this long just after its write
   bool Silent = false;
   std::vector<std::string> Calls;
   std::vector<uint32_t> ReadTimeouts;  // every total read time-out set, ms
@@ -76,9 +94,10 @@ class TWorldLine : public TSerialLine {
     return true;
   }
   bool Purge(uint32_t flags) override {
-    static const std::pair<uint32_t, const char*> names[] = {
-        {PurgeTxClear, "TXCLEAR"}, {PurgeTxAbort, "TXABORT"},
-        {PurgeRxClear, "RXCLEAR"}, {PurgeRxAbort, "RXABORT"}};
+    static const std::pair<uint32_t, const char*> names[] = {{PurgeTxClear, "TXCLEAR"},
+                                                             {PurgeTxAbort, "TXABORT"},
+                                                             {PurgeRxClear, "RXCLEAR"},
+                                                             {PurgeRxAbort, "RXABORT"}};
     for (const auto& [f, name] : names)
       if (flags & f) w_->Calls.push_back(name);
     if (flags & (PurgeRxClear | PurgeRxAbort)) {
@@ -136,16 +155,17 @@ class LineWorld : public ::testing::Test {
     t->SetBaudRate(baud);
     return t;
   }
-  size_t Writes() const { return size_t(std::count(world->Calls.begin(), world->Calls.end(), "WRITE")); }
+  size_t Writes() const {
+    return size_t(std::count(world->Calls.begin(), world->Calls.end(), "WRITE"));
+  }
 };
 
 TEST_F(LineWorld, OneAttemptInOrderWithNoPurgeOnceTheFrameIsOut) {
   auto t = Open();
   TFrame reply;
   ASSERT_TRUE(t->Exchange(BuildRangeQuery(127), reply));
-  const std::vector<std::string> expected = {"CLRDTR",  "SETRTS",  "TXCLEAR", "TXABORT",
-                                             "RXCLEAR", "RXABORT", "WRITE",   "CLRRTS",
-                                             "SETDTR",  "READ"};
+  const std::vector<std::string> expected = {"CLRDTR",  "SETRTS", "TXCLEAR", "TXABORT", "RXCLEAR",
+                                             "RXABORT", "WRITE",  "CLRRTS",  "SETDTR",  "READ"};
   EXPECT_EQ(world->Calls, expected)
       << "the line turns to receive after the transmit wait; nothing is purged after the "
          "write, so a reply that is already there is kept";
@@ -157,7 +177,7 @@ TEST_F(LineWorld, TransmitWaitOfExchangeIsTenBitsPerByteAndHalfAByte) {
     TFrame request;
     int64_t waitUs;  // (n + 0.5) x 10 / baud, rounded up to whole ticks
   } cases[] = {
-      {kSlowBaud, BuildRangeQuery(127), 7813},                          // 7 bytes: 7.8125 ms
+      {kSlowBaud, BuildRangeQuery(127), 7813},  // 7 bytes: 7.8125 ms
       {kFastBaud, BuildWriteBlock(127, 0, std::vector<uint8_t>(32).data(), 32), 3516},  // 40
   };
   for (const auto& c : cases) {
@@ -168,6 +188,71 @@ TEST_F(LineWorld, TransmitWaitOfExchangeIsTenBitsPerByteAndHalfAByte) {
     const int64_t waited = world->TurnedAt - (world->WriteAt - 1);
     EXPECT_GE(waited, c.waitUs) << c.baud;
     EXPECT_LE(waited, c.waitUs + 2) << c.baud;
+  }
+}
+
+TEST_F(LineWorld, SleepingTransmitWaitTurnsRoundAtTheComputedTickAndSpinsOnlyItsMargin) {
+  struct {
+    int32_t baud;
+    TFrame request;
+    int64_t waitUs;  // (n + 0.5) x 10 / baud, rounded up to whole ticks
+    int64_t wakeLateUs;
+  } cases[] = {
+      {kSlowBaud, BuildRangeQuery(127), 7813, 0},
+      {kSlowBaud, BuildRangeQuery(127), 7813, 120},
+      {kFastBaud, BuildWriteBlock(127, 0, std::vector<uint8_t>(32).data(), 32), 3516, 0},
+      {kFastBaud, BuildWriteBlock(127, 0, std::vector<uint8_t>(32).data(), 32), 3516, 120},
+  };
+  for (const auto& c : cases) {
+    world = std::make_shared<TLineWorld>();
+    world->Clock.CanSleep = true;
+    world->Clock.WakeLateUs = c.wakeLateUs;
+    auto t = Open(c.baud);
+    // The first wake-ups are spun out from a cautious margin; then the margin is what the
+    // wake-ups have shown, and the spin after a wake-up shrinks to its floor.
+    constexpr size_t kLearnt = TTransmitWait::kHistory - TTransmitWait::kSetAside;
+    for (size_t round = 0; round < kLearnt + 4; ++round) {
+      world->Clock.Wakes.clear();
+      TFrame reply;
+      ASSERT_TRUE(t->Exchange(c.request, reply));
+      const int64_t waited = world->TurnedAt - (world->WriteAt - 1);
+      EXPECT_GE(waited, c.waitUs) << c.baud << " round " << round;
+      EXPECT_LE(waited, c.waitUs + 2) << c.baud << " round " << round;
+      ASSERT_EQ(world->Clock.Wakes.size(), 1u) << "one sleep per transmission";
+      const int64_t spun = world->TurnedAt - world->Clock.Wakes[0];
+      const int64_t margin = round < kLearnt ? TTransmitWait::kFirstMarginUs
+                                             : std::max(c.wakeLateUs, TTransmitWait::kMinMarginUs);
+      EXPECT_LE(spun, margin - c.wakeLateUs + 3) << c.baud << " round " << round;
+    }
+    EXPECT_EQ(t->RetryCount(), 0u);
+  }
+}
+
+TEST_F(LineWorld, WakeUpAfterTheMomentTurnsTheLineRoundAtOnceAndKeepsTheReply) {
+  for (int32_t baud : {kSlowBaud, kFastBaud}) {
+    world = std::make_shared<TLineWorld>();
+    world->Clock.CanSleep = true;
+    world->Clock.WakeLateUs = 25000;  // past the frame, the turnaround and the reply
+    auto t = Open(baud);
+    TFrame reply;
+    ASSERT_TRUE(t->Exchange(BuildModeSwitch(127, kModeEnter), reply)) << baud;
+    ASSERT_EQ(world->Clock.Wakes.size(), 1u);
+    EXPECT_LE(world->TurnedAt - world->Clock.Wakes[0], 2) << baud << ": no spin after a late wake";
+    EXPECT_EQ(reply.Bytes(), world->LastReply) << baud;
+    EXPECT_EQ(t->RetryCount(), 0u) << baud << ": the reply that came meanwhile is kept";
+  }
+}
+
+TEST(SystemSleeper, ReturnsNoEarlierThanItsTime) {
+  // Whatever the system's timer, the wait must not end before the moment it was asked for:
+  // the spin after it relies on that to lose no time, not on the sleep to be exact.
+  auto sleeper = SystemClock().CreateSleeper();
+  ASSERT_TRUE(sleeper);
+  const int64_t f = SystemClock().Frequency();
+  for (int64_t us : {-1000, 0, 200, 1500, 3000}) {
+    const int64_t until = SystemClock().Counter() + us * f / 1000000;
+    sleeper->SleepUntil(until);
+    EXPECT_GE(SystemClock().Counter(), until) << us;
   }
 }
 

@@ -33,6 +33,7 @@ class TFixedDateClock : public TClock {
  public:
   int64_t Frequency() const override { return SystemClock().Frequency(); }
   int64_t Counter() const override { return SystemClock().Counter(); }
+  std::unique_ptr<TSleeper> CreateSleeper() const override { return SystemClock().CreateSleeper(); }
   void EnterTimingCritical() const override { SystemClock().EnterTimingCritical(); }
   TLocalTime Now() const override { return Time; }
   TLocalTime Time{7, 12, 2026, 14, 5};

@@ -1,0 +1,43 @@
+#include "uTransmitWait.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace dikton {
+
+TTransmitWait::TTransmitWait(const TClock& clock)
+    : clock_(clock), sleeper_(clock.CreateSleeper()), frequency_(clock.Frequency()) {
+  lateness_.fill(UsToTicks(kFirstMarginUs));
+}
+
+int64_t TTransmitWait::UsToTicks(int64_t us) const {
+  return frequency_ > 0 ? int64_t(std::ceil(static_cast<long double>(us) * frequency_ / 1e6L)) : 0;
+}
+
+int64_t TTransmitWait::MarginTicks() const {
+  auto recent = lateness_;
+  std::nth_element(recent.begin(), recent.begin() + kSetAside, recent.end(), std::greater<>());
+  return std::clamp(recent[kSetAside], UsToTicks(kMinMarginUs), UsToTicks(kMaxMarginUs));
+}
+
+void TTransmitWait::Until(int64_t t0, long double ticks) {
+  int64_t now = clock_.Counter();
+  auto due = [&] { return static_cast<long double>(now - t0) >= ticks; };
+  if (sleeper_) {
+    const int64_t wakeAt = t0 + int64_t(std::floor(ticks)) - MarginTicks();
+    if (now < wakeAt) {
+      sleeper_->SleepUntil(wakeAt);
+      now = clock_.Counter();
+      lateness_[next_] = std::max<int64_t>(now - wakeAt, 0);
+      next_ = (next_ + 1) % kHistory;
+      ++stats_.Sleeps;
+      if (due()) ++stats_.LateWakes;
+    }
+  }
+  const int64_t spinFrom = now;
+  while (!due()) now = clock_.Counter();
+  stats_.SpinTicks += now - spinFrom;
+}
+
+}  // namespace dikton
