@@ -8,8 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 #ifdef __linux__
 #include <linux/serial.h>
@@ -22,16 +24,26 @@ namespace {
 
 speed_t SpeedFor(int32_t baud) {
   switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return B0;
   }
 }
 
@@ -103,6 +115,7 @@ class TPosixSerialLine final : public TSerialLine {
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    byteNs_ = kBitsPerByte * 1000000000LL / s.BaudRate;
 #ifdef __linux__
     // RTS raised by the driver while it sends, where it can; otherwise the link's own
     // switching of RTS does the job. Failure is of no consequence.
@@ -162,6 +175,12 @@ class TPosixSerialLine final : public TSerialLine {
       const ssize_t r = ::read(fd_, data + done, n - done);
       if (r > 0) {
         done += size_t(r);
+        // A reply comes at the line's pace: rather than wake for every byte, sleep until the
+        // rest can have come, within the time-out. A device that pauses is met by poll().
+        if (done < n && byteNs_ > 0) {
+          const auto rest = std::chrono::nanoseconds(byteNs_ * int64_t(n - done));
+          std::this_thread::sleep_until(std::min(Clock::now() + rest, deadline));
+        }
         continue;
       }
       if (r < 0 && errno == EINTR) continue;
@@ -185,9 +204,11 @@ class TPosixSerialLine final : public TSerialLine {
   }
 
  private:
-  static constexpr int kWriteStallMs = 1000;  // a write that cannot go on this long fails, ms
+  static constexpr int kWriteStallMs = 1000;   // a write that cannot go on this long fails, ms
+  static constexpr int64_t kBitsPerByte = 10;  // start, 8 data, stop
   int fd_ = -1;
   uint32_t readTotalMs_ = 0;
+  int64_t byteNs_ = 0;  // one byte on the wire at the line's rate, ns; 0 until it is set
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <thread>
 
 namespace dikton {
 
@@ -36,7 +37,13 @@ void TTransmitWait::Until(int64_t t0, long double ticks) {
     }
   }
   const int64_t spinFrom = now;
-  while (!due()) now = clock_.Counter();
+  // The spin gives the core to any thread of the same priority that is waiting for it (another
+  // port's wait that has woken): several ports spinning at real-time priority would otherwise
+  // keep each other's wake-ups waiting, and each late wake-up widens the next margin.
+  while (!due()) {
+    std::this_thread::yield();
+    now = clock_.Counter();
+  }
   stats_.SpinTicks += now - spinFrom;
 }
 
