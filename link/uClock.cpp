@@ -3,8 +3,9 @@
 #include <ctime>
 
 #ifdef _WIN32
-#include <timeapi.h>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <timeapi.h>
 #else
 #include <pthread.h>
 #include <sched.h>
