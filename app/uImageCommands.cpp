@@ -55,8 +55,8 @@ TCommandResult TMainCommands::FileSaveClick() {
 TCommandResult TMainCommands::FileOpenClick() {
   TCommandResult r;
   if (State.ImageFromDevice && !State.ImageSaved &&
-      dialog_.Ask(TQuestion::ReplaceImage, txt::AskReplaceImage, txt::MsgCaption, TIcon::Question) !=
-          TAnswer::Yes) {
+      dialog_.Ask(TQuestion::ReplaceImage, txt::AskReplaceImage, txt::MsgCaption,
+                  TIcon::Question) != TAnswer::Yes) {
     r.Outcome = TOutcome::Cancelled;
     return r;
   }

@@ -22,9 +22,11 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr int kSecondsPerMinute = 60;
-constexpr int kMinutesPerHour = 60;
-constexpr long kSecondsPerDay = 86400;
+constexpr long kSecondsPerMinute = 60;
+constexpr long kMinutesPerHour = 60;
+constexpr long kSecondsPerHour = kSecondsPerMinute * kMinutesPerHour;
+constexpr long kSecondsPerDay = 24 * kSecondsPerHour;
+constexpr int kTmYearBase = 1900;  // tm_year counts from it
 
 json RangeJson(const std::optional<TSoundRange>& r) {
   if (!r) return nullptr;
@@ -63,8 +65,8 @@ long UtcOffset(std::time_t t) {
   localtime_r(&t, &local);
   gmtime_r(&t, &utc);
 #endif
-  long d = (local.tm_hour - utc.tm_hour) * 3600L + (local.tm_min - utc.tm_min) * 60L +
-           (local.tm_sec - utc.tm_sec);
+  long d = (local.tm_hour - utc.tm_hour) * kSecondsPerHour +
+           (local.tm_min - utc.tm_min) * kSecondsPerMinute + (local.tm_sec - utc.tm_sec);
   // Across midnight the days differ by one (the years too, at New Year).
   const int dayDiff = local.tm_year != utc.tm_year ? (local.tm_year > utc.tm_year ? 1 : -1)
                                                    : local.tm_yday - utc.tm_yday;
@@ -104,7 +106,7 @@ std::string Iso8601(std::chrono::system_clock::time_point t) {
   const long minutes = (offset < 0 ? -offset : offset) / kSecondsPerMinute;
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
-                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                local.tm_year + kTmYearBase, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                 local.tm_min, local.tm_sec, int(ms < 0 ? 0 : ms), offset < 0 ? '-' : '+',
                 minutes / kMinutesPerHour, minutes % kMinutesPerHour);
   return text;
@@ -150,7 +152,8 @@ nlohmann::ordered_json JobRecord(const TCommandResult& r, const TJobContext& c) 
   if (c.Command == "scan") {
     json answers = json::array();
     for (const TScanAnswer& a : r.Answers)
-      answers.push_back(json{{"address", a.Address}, {"start", a.Range.Start}, {"end", a.Range.End}});
+      answers.push_back(
+          json{{"address", a.Address}, {"start", a.Range.Start}, {"end", a.Range.End}});
     j["answers"] = answers;
   }
   return j;

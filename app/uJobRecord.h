@@ -5,10 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "uAppendFile.h"
 #include "uCommandResult.h"

@@ -38,7 +38,6 @@ TRunOutcome RunWorker(TRV7KSoundThread& worker, TProgressWindow& window) {
   return result == TModalResult::Cancel ? TRunOutcome::Cancel : TRunOutcome::Ok;
 }
 
-
 TCommandResult Ended(TOutcome outcome, TRefusal refusal = TRefusal::None, std::string path = {}) {
   TCommandResult r;
   r.Outcome = outcome;
@@ -211,8 +210,8 @@ TCommandResult TMainCommands::WriteAllClick() {
   TakeCounts(*worker, r);
   r.Range = TSoundRange{State.StartSoundAddr, State.EndSoundAddr};
   if (worker->RecordWritten)
-    r.SignatureWritten = TSignatureRecord{State.EndSoundAddr - (kSignatureSize - 1),
-                                          *worker->RecordWritten};
+    r.SignatureWritten =
+        TSignatureRecord{State.EndSoundAddr - (kSignatureSize - 1), *worker->RecordWritten};
   if (run != TRunOutcome::Ok) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
     r.Outcome = TOutcome::NoAnswer;
@@ -268,9 +267,9 @@ TCommandResult TMainCommands::ScanClick(uint8_t first, uint8_t last,
   } catch (const TAppError&) {
     return PortFailure();
   }
-  TCommandResult r = Ended(stopped          ? TOutcome::Stopped
-                           : hits.empty()   ? TOutcome::NoAnswer
-                                            : TOutcome::Done);
+  TCommandResult r = Ended(stopped        ? TOutcome::Stopped
+                           : hits.empty() ? TOutcome::NoAnswer
+                                          : TOutcome::Done);
   for (const TScanHit& h : hits)
     r.Answers.push_back({h.Address, TSoundRange{h.StartSoundAddr, h.EndSoundAddr}});
   return r;

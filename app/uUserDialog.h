@@ -23,8 +23,8 @@ enum class TModalResult { Ok, Cancel };
 enum class TQuestion {
   Verify,               // "Запись проведена. Выполнить проверку?"
   GoOnAfterDifference,  // a difference found: "Продолжить проверку?"
-  Stop,                 // "Вы действительно хотите остановить процесс?"
-  ReplaceImage,         // an unsaved image read from the device would be overwritten by a file
+  Stop,                 // the stop button: "Вы действительно хотите остановить процесс?"
+  ReplaceImage,         // an unsaved image read from the device would be replaced by a file
 };
 
 struct TFileDialogSpec {

@@ -126,7 +126,8 @@ class TRun {
     int status = ExitStatusOf(r.Outcome);
 
     job.End = std::chrono::system_clock::now();
-    job.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart).count();
+    job.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart).count();
     job.ExitStatus = status;
     if (o_.Json) env_.Out << JobRecordLine(r, job);
     if (log_ && !log_->Append(r, job)) {
@@ -228,7 +229,8 @@ class TRun {
                    " is not beside the list");
     }
     if (!opened.Ok()) return opened;
-    dialog_.Note("dikton-cli: " + std::to_string(opened.FragmentsLoaded) + " fragments in the list");
+    dialog_.Note("dikton-cli: " + std::to_string(opened.FragmentsLoaded) +
+                 " fragments in the list");
     TCommandResult r = cmd_.WriteSoundMemClick();
     NoteUnverified(r);
     return r;
@@ -262,8 +264,8 @@ class TRun {
     if (!o_.Json) {
       for (const TScanAnswer& h : r.Answers) {
         env_.Out << "Address=" << int(h.Address) << " StartSoundAddr=" << h.Range.Start
-                 << " EndSoundAddr=" << h.Range.End
-                 << " Size=" << (h.Range.End - h.Range.Start + 1) << '\n';
+                 << " EndSoundAddr=" << h.Range.End << " Size=" << (h.Range.End - h.Range.Start + 1)
+                 << '\n';
       }
     }
     if (r.Outcome == TOutcome::NoAnswer) dialog_.Note(txt::NoAnswer);

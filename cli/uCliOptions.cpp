@@ -17,10 +17,14 @@ struct TCommandName {
 };
 
 constexpr TCommandName kCommands[] = {
-    {"range", TCommand::Range, 0, ""},     {"read", TCommand::Read, 1, "FILE"},
-    {"write", TCommand::Write, 1, "FILE"}, {"sound", TCommand::Sound, 1, "LIST"},
-    {"verify", TCommand::Verify, 1, "FILE"}, {"info", TCommand::Info, 1, "FILE"},
-    {"extract", TCommand::Extract, 2, "FILE DIR"}, {"scan", TCommand::Scan, 0, ""},
+    {"range", TCommand::Range, 0, ""},
+    {"read", TCommand::Read, 1, "FILE"},
+    {"write", TCommand::Write, 1, "FILE"},
+    {"sound", TCommand::Sound, 1, "LIST"},
+    {"verify", TCommand::Verify, 1, "FILE"},
+    {"info", TCommand::Info, 1, "FILE"},
+    {"extract", TCommand::Extract, 2, "FILE DIR"},
+    {"scan", TCommand::Scan, 0, ""},
 };
 
 bool ParseInt(std::string_view text, int& out) {

@@ -38,8 +38,8 @@ bool TAppendFile::IsOpen() const { return handle_ != nullptr; }
 bool TAppendFile::Append(std::string_view text) {
   if (!handle_ || text.size() > 0x7FFFFFFF) return false;
   DWORD written = 0;
-  const BOOL ok = WriteFile(static_cast<HANDLE>(handle_), text.data(), DWORD(text.size()),
-                            &written, nullptr);
+  const BOOL ok =
+      WriteFile(static_cast<HANDLE>(handle_), text.data(), DWORD(text.size()), &written, nullptr);
   if (!ok || written != text.size()) return false;
   return FlushFileBuffers(static_cast<HANDLE>(handle_)) != 0;
 }

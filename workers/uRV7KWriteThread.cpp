@@ -9,6 +9,8 @@
 namespace dikton {
 namespace {
 
+constexpr uint32_t kSignaturePtrBytes = 3;  // bytes of the pointer to the record
+
 struct TRegion {
   uint32_t Begin;
   uint32_t End;  // exclusive
@@ -77,11 +79,9 @@ void TRV7KWriteThread::Execute() {
   BytesDone = 0;
   auto result = TBlockResult::Accepted;
   if (!VerifyOnly) {
-    result = pass(
-        [&](uint32_t addr, uint8_t n) {
-          return BuildWriteBlock(DeviceAddress, addr, &image[addr], n);
-        },
-        [](const TFrame& f, uint32_t, uint8_t) { return IsWriteAck(f); });
+    result = pass([&](uint32_t addr,
+                      uint8_t n) { return BuildWriteBlock(DeviceAddress, addr, &image[addr], n); },
+                  [](const TFrame& f, uint32_t, uint8_t) { return IsWriteAck(f); });
     if (result == TBlockResult::Failed) return LinkFailed();
   }
 
@@ -114,7 +114,8 @@ void TRV7KWriteThread::Execute() {
     if (VerifyOnly) {
       for (uint8_t k = 0; k < n && k < kBlockSize; ++k) {
         const uint32_t a = addr + k;
-        const bool replaced = (a >= kSignaturePtrAddr && a < kSignaturePtrAddr + 3) || a >= sigAddr;
+        const bool replaced =
+            (a >= kSignaturePtrAddr && a < kSignaturePtrAddr + kSignaturePtrBytes) || a >= sigAddr;
         seen[k] = replaced ? image[a] : (*data)[k];
       }
       got = seen.data();

@@ -1,6 +1,5 @@
 // dikton-cli verify, --log and --json against the virtual device, in-process (also under Wine).
 #include <nlohmann/json.hpp>
-
 #include <regex>
 #include <thread>
 
@@ -151,15 +150,20 @@ TEST_F(CliVerify, TheLogRecordOfAWriteWithDifferencesHasEveryField) {
   EXPECT_GT(j.at("seconds").get<double>(), 0.0);
   EXPECT_EQ(j.at("retries"), 0);
   EXPECT_EQ(j.at("differences").at("count"), 2);
-  EXPECT_EQ(j.at("differences").at("first"),
-            (json::array({{{"address", a1}, {"file", fileImage[a1]}, {"device", uint8_t(~fileImage[a1])}},
-                          {{"address", a2}, {"file", fileImage[a2]}, {"device", uint8_t(~fileImage[a2])}}})));
+  EXPECT_EQ(
+      j.at("differences").at("first"),
+      (json::array(
+          {{{"address", a1}, {"file", fileImage[a1]}, {"device", uint8_t(~fileImage[a1])}},
+           {{"address", a2}, {"file", fileImage[a2]}, {"device", uint8_t(~fileImage[a2])}}})));
   const json& sig = j.at("signature");
   EXPECT_EQ(sig.at("address"), kEnd - 15);
   EXPECT_EQ(sig.at("date"), "07.12.26");
   EXPECT_EQ(sig.at("time"), "14:05");
   EXPECT_EQ(sig.at("maker"), "ZORIX");
-  EXPECT_EQ(sig.at("hex"), "30373132323631343035" "5a4f524958" "00");
+  EXPECT_EQ(sig.at("hex"),
+            "30373132323631343035"
+            "5a4f524958"
+            "00");
   (void)image;
 
   // The next job's record follows on its own line.

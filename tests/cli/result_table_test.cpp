@@ -89,6 +89,7 @@ struct TCase {
 // The test body's access to the fixture's protected members.
 class ResultTable : public Results {
  public:
+  using Results::clock;
   using Results::cmd;
   using Results::Device;
   using Results::dialog;
@@ -98,7 +99,6 @@ class ResultTable : public Results {
   using Results::LoadImage;
   using Results::Ports;
   using Results::StopAtProgress;
-  using Results::clock;
 };
 
 auto Range = [](TMainCommands& c) { return c.GetSizeSoundMemClick(); };
@@ -124,20 +124,26 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
          EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd}));
          EXPECT_EQ(r.Retries, 0u);
        }},
-      {"range silent", [](Results& f) {
+      {"range silent",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Device->AddFault({TFaultKind::Silence, 0, 0, -1, 0, 0});
-       }, Range, O::NoAnswer, R::None, 1,
+       },
+       Range, O::NoAnswer, R::None, 1,
        [](Results&, const TCommandResult& r) {
          EXPECT_EQ(r.Retries, 2u) << "three attempts";
          EXPECT_FALSE(r.Range);
        }},
-      {"range unsupported", [](Results& f) {
+      {"range unsupported",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Device->AddFault(
              {TFaultKind::WrongCode, 0, kCmdRangeQuery, -1, 0, 0});
-       }, Range, O::NoAnswer, R::None, 1, NoCheck},
-      {"range, port not opened", [](Results& f) {
+       },
+       Range, O::NoAnswer, R::None, 1, NoCheck},
+      {"range, port not opened",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Ports.Map(1, "/dev/nonexistent-dikton-port");
-       }, Range, O::PortNotOpened, R::None, 1, NoCheck},
+       },
+       Range, O::PortNotOpened, R::None, 1, NoCheck},
       // Read all.
       {"read done", Nothing, ReadAll, O::Done, R::None, 0,
        [](Results&, const TCommandResult& r) {
@@ -145,30 +151,38 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
          EXPECT_EQ(r.BytesTotal, kEnd + 1);
          EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd}));
        }},
-      {"read with one bad reply", [](Results& f) {
+      {"read with one bad reply",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Device->AddFault(
              {TFaultKind::BadCrc, 0, kCmdReadBlock, 0x400, 1, 0});
-       }, ReadAll, O::Done, R::None, 0,
+       },
+       ReadAll, O::Done, R::None, 0,
        [](Results&, const TCommandResult& r) { EXPECT_EQ(r.Retries, 1u); }},
-      {"read, mode switch refused", [](Results& f) {
+      {"read, mode switch refused",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Device->AddFault(
              {TFaultKind::WrongCode, 0, kCmdModeSwitch, -1, 0, 0});
-       }, ReadAll, O::NoAnswer, R::None, 1, NoCheck},
-      {"read, link lost", [](Results& f) {
+       },
+       ReadAll, O::NoAnswer, R::None, 1, NoCheck},
+      {"read, link lost",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Device->AddFault(
              {TFaultKind::Silence, 0, kCmdReadBlock, 0x400, 0, 0});
-       }, ReadAll, O::NoAnswer, R::None, 1,
+       },
+       ReadAll, O::NoAnswer, R::None, 1,
        [](Results&, const TCommandResult& r) { EXPECT_EQ(r.BytesDone, 0x400u); }},
-      {"read stopped", [](Results& f) { static_cast<ResultTable&>(f).StopAtProgress(3); },
-       ReadAll, O::Stopped, R::None, 130,
+      {"read stopped", [](Results& f) { static_cast<ResultTable&>(f).StopAtProgress(3); }, ReadAll,
+       O::Stopped, R::None, 130,
        [](Results& f, const TCommandResult& r) {
          EXPECT_LT(r.BytesDone, kEnd + 1);
          EXPECT_EQ(static_cast<ResultTable&>(f).dialog->Questions,
                    (std::vector<TQuestion>{TQuestion::Stop}));
        }},
-      {"read, port not opened", [](Results& f) {
+      {"read, port not opened",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Ports.Map(1, "/dev/nonexistent-dikton-port");
-       }, ReadAll, O::PortNotOpened, R::None, 1, NoCheck},
+       },
+       ReadAll, O::PortNotOpened, R::None, 1, NoCheck},
       // Write all.
       {"write-all, nothing to write", Nothing, WriteAll, O::NothingToWrite, R::None, 3, NoCheck},
       {"write-all done", [](Results& f) { static_cast<ResultTable&>(f).LoadImage(); }, WriteAll,
@@ -183,19 +197,23 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
          EXPECT_EQ(t.dialog->Questions, (std::vector<TQuestion>{TQuestion::Verify}));
          EXPECT_TRUE(r.Mismatches.empty());
        }},
-      {"write-all, read-back declined", [](Results& f) {
+      {"write-all, read-back declined",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          t.dialog->Answers = {TAnswer::No};
-       }, WriteAll, O::WrittenUnverified, R::None, 0,
+       },
+       WriteAll, O::WrittenUnverified, R::None, 0,
        [](Results&, const TCommandResult& r) { EXPECT_TRUE(r.SignatureWritten); }},
-      {"write-all with two differences", [](Results& f) {
+      {"write-all with two differences",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          for (uint32_t a : {0x10u, 0x3400u})
-           t.Device->AddFault({TFaultKind::CorruptByte, 0, 0, a, 0,
-                               uint32_t(t.cmd->State.MemoryImage[a] ^ 1)});
-       }, WriteAll, O::Differences, R::None, 4,
+           t.Device->AddFault(
+               {TFaultKind::CorruptByte, 0, 0, a, 0, uint32_t(t.cmd->State.MemoryImage[a] ^ 1)});
+       },
+       WriteAll, O::Differences, R::None, 4,
        [](Results& f, const TCommandResult& r) {
          auto& t = static_cast<ResultTable&>(f);
          ASSERT_EQ(r.DifferenceCount(), 2u);
@@ -208,96 +226,117 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
                    (std::vector<TQuestion>{TQuestion::Verify, TQuestion::GoOnAfterDifference,
                                            TQuestion::GoOnAfterDifference}));
        }},
-      {"write-all, no at the first difference", [](Results& f) {
+      {"write-all, no at the first difference",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          for (uint32_t a : {0x10u, 0x3400u})
-           t.Device->AddFault({TFaultKind::CorruptByte, 0, 0, a, 0,
-                               uint32_t(t.cmd->State.MemoryImage[a] ^ 1)});
+           t.Device->AddFault(
+               {TFaultKind::CorruptByte, 0, 0, a, 0, uint32_t(t.cmd->State.MemoryImage[a] ^ 1)});
          t.dialog->Answers = {TAnswer::Yes, TAnswer::No};
-       }, WriteAll, O::Differences, R::None, 4,
+       },
+       WriteAll, O::Differences, R::None, 4,
        [](Results&, const TCommandResult& r) {
          EXPECT_EQ(r.DifferenceCount(), 1u);
          EXPECT_LT(r.BytesDone, kWriteAllBytes);
        }},
-      {"write-all, another range", [](Results& f) { static_cast<ResultTable&>(f).LoadImage(kEnd - 0x10); },
-       WriteAll, O::RangeDiffers, R::None, 3,
+      {"write-all, another range",
+       [](Results& f) { static_cast<ResultTable&>(f).LoadImage(kEnd - 0x10); }, WriteAll,
+       O::RangeDiffers, R::None, 3,
        [](Results& f, const TCommandResult& r) {
          EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd})) << "the device's";
          EXPECT_EQ(static_cast<ResultTable&>(f).Device->RequestCount(kCmdWriteBlock), 0u);
        }},
-      {"write-all, image cannot hold the map", [](Results& f) {
-         static_cast<ResultTable&>(f).LoadImage(0x31FE);
-       }, WriteAll, O::FileRefused, R::OtherFormat, 3, NoCheck},
-      {"write-all, link lost", [](Results& f) {
+      {"write-all, image cannot hold the map",
+       [](Results& f) { static_cast<ResultTable&>(f).LoadImage(0x31FE); }, WriteAll, O::FileRefused,
+       R::OtherFormat, 3, NoCheck},
+      {"write-all, link lost",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          t.Device->AddFault({TFaultKind::Silence, 0, kCmdWriteBlock, 0x3200, 0, 0});
-       }, WriteAll, O::NoAnswer, R::None, 1, NoCheck},
-      {"write-all stopped", [](Results& f) {
+       },
+       WriteAll, O::NoAnswer, R::None, 1, NoCheck},
+      {"write-all stopped",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          t.StopAtProgress(2);
-       }, WriteAll, O::Stopped, R::None, 130,
+       },
+       WriteAll, O::Stopped, R::None, 130,
        [](Results&, const TCommandResult& r) { EXPECT_FALSE(r.SignatureWritten); }},
       // Write sound.
-      {"write-sound, nothing to write", Nothing, WriteSound, O::NothingToWrite, R::None, 3, NoCheck},
-      {"write-sound done", [](Results& f) {
+      {"write-sound, nothing to write", Nothing, WriteSound, O::NothingToWrite, R::None, 3,
+       NoCheck},
+      {"write-sound done",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.Device->SetRange(0x3100, kEnd);
          t.LoadFragment(0, 101);
          t.LoadFragment(3, 64);
-       }, WriteSound, O::Done, R::None, 0,
+       },
+       WriteSound, O::Done, R::None, 0,
        [](Results&, const TCommandResult& r) {
          EXPECT_EQ(r.Range, (TSoundRange{0x3100, kEnd}));
          EXPECT_EQ(r.BytesDone, r.BytesTotal);
          EXPECT_GT(r.BytesDone, 225u);
        }},
-      {"write-sound, too big", [](Results& f) {
+      {"write-sound, too big",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.Device->SetRange(0x3100, 0x3180);
          t.LoadFragment(0, 1000);
-       }, WriteSound, O::FileRefused, R::TooBig, 3, NoCheck},
-      {"write-sound, bad range", [](Results& f) { static_cast<ResultTable&>(f).LoadFragment(1, 10); },
-       WriteSound, O::FileRefused, R::BadRange, 3, NoCheck},
-      {"write-sound, fragment gone", [](Results& f) {
+       },
+       WriteSound, O::FileRefused, R::TooBig, 3, NoCheck},
+      {"write-sound, bad range",
+       [](Results& f) { static_cast<ResultTable&>(f).LoadFragment(1, 10); }, WriteSound,
+       O::FileRefused, R::BadRange, 3, NoCheck},
+      {"write-sound, fragment gone",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.Device->SetRange(0x3100, kEnd);
          t.LoadFragment(0, 10);
          t.LoadFragment(1, 10);
          std::filesystem::remove(FsPath(t.cmd->Catalogue.Row(1).Cell.Path));
-       }, WriteSound, O::FileRefused, R::BrokenFragment, 3,
+       },
+       WriteSound, O::FileRefused, R::BrokenFragment, 3,
        [](Results& f, const TCommandResult& r) {
          EXPECT_EQ(r.Path, static_cast<ResultTable&>(f).cmd->Catalogue.Row(1).Cell.Path);
        }},
-      {"write-sound, read-back declined", [](Results& f) {
+      {"write-sound, read-back declined",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.Device->SetRange(0x3100, kEnd);
          t.LoadFragment(0, 10);
          t.dialog->Answers = {TAnswer::No};
-       }, WriteSound, O::WrittenUnverified, R::None, 0, NoCheck},
-      {"write-sound with two differences", [](Results& f) {
+       },
+       WriteSound, O::WrittenUnverified, R::None, 0, NoCheck},
+      {"write-sound with two differences",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.Device->SetRange(0x3100, kEnd);
          t.LoadFragment(0, 10);
          t.LoadFragment(1, 10);
          t.Device->AddFault({TFaultKind::CorruptByte, 0, 0, 0x3101, 0, 0x00});
          t.Device->AddFault({TFaultKind::CorruptByte, 0, 0, 0x3102, 0, 0x00});
-       }, WriteSound, O::Differences, R::None, 4,
+       },
+       WriteSound, O::Differences, R::None, 4,
        [](Results&, const TCommandResult& r) {
          ASSERT_EQ(r.DifferenceCount(), 2u);
          EXPECT_EQ(r.Mismatches[1].Address, 0x3102u);
        }},
       // Verify.
       {"verify, nothing to compare", Nothing, Verify, O::NothingToWrite, R::None, 3, NoCheck},
-      {"verify, equal but for the signature", [](Results& f) {
+      {"verify, equal but for the signature",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          ASSERT_EQ(t.cmd->WriteAllClick().Outcome, TOutcome::Done);
          t.LoadImage();  // the file again: its signature pointer and record are not the device's
          t.Device->ClearTranscript();
          t.dialog->Questions.clear();
-       }, Verify, O::Done, R::None, 0,
+       },
+       Verify, O::Done, R::None, 0,
        [](Results& f, const TCommandResult& r) {
          auto& t = static_cast<ResultTable&>(f);
          EXPECT_EQ(r.BytesDone, kWriteAllBytes);
@@ -306,79 +345,99 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
          EXPECT_EQ(t.Device->RequestCount(kCmdWriteBlock), 0u) << "nothing is written";
          EXPECT_TRUE(t.dialog->Questions.empty());
        }},
-      {"verify with a difference", [](Results& f) {
+      {"verify with a difference",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadImage();
          t.Device->SetMemory(0, t.cmd->State.MemoryImage);
          t.Device->AddFault({TFaultKind::CorruptByte, 0, 0, 0x3500, 0,
                              uint32_t(t.cmd->State.MemoryImage[0x3500] ^ 0xFF)});
-       }, Verify, O::Differences, R::None, 4,
+       },
+       Verify, O::Differences, R::None, 4,
        [](Results& f, const TCommandResult& r) {
          ASSERT_EQ(r.DifferenceCount(), 1u);
          EXPECT_EQ(r.Mismatches[0].Address, 0x3500u);
          EXPECT_EQ(static_cast<ResultTable&>(f).dialog->Questions,
                    (std::vector<TQuestion>{TQuestion::GoOnAfterDifference}));
        }},
-      {"verify, another range", [](Results& f) { static_cast<ResultTable&>(f).LoadImage(kEnd - 1); },
-       Verify, O::RangeDiffers, R::None, 3,
+      {"verify, another range",
+       [](Results& f) { static_cast<ResultTable&>(f).LoadImage(kEnd - 1); }, Verify,
+       O::RangeDiffers, R::None, 3,
        [](Results& f, const TCommandResult&) {
          EXPECT_EQ(static_cast<ResultTable&>(f).Device->RequestCount(kCmdReadBlock), 0u);
        }},
       // Image files.
-      {"open done", [](Results& f) {
+      {"open done",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.dialog->Files = {t.ImageFile("image.bin")};
-       }, Open, O::Done, R::None, 0,
-       [](Results&, const TCommandResult& r) { EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd})); }},
-      {"open damaged", [](Results& f) {
+       },
+       Open, O::Done, R::None, 0,
+       [](Results&, const TCommandResult& r) {
+         EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd}));
+       }},
+      {"open damaged",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          const std::string p = t.ImageFile("image.bin");
          auto bytes = test::ReadBytes(p);
          bytes[100] ^= 1;
          test::WriteBytes(p, bytes);
          t.dialog->Files = {p};
-       }, Open, O::FileRefused, R::Damaged, 3, NoCheck},
-      {"open, bad size", [](Results& f) {
+       },
+       Open, O::FileRefused, R::Damaged, 3, NoCheck},
+      {"open, bad size",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          test::WriteBytes(t.dir.File("short.bin"), std::vector<uint8_t>(15, 0));
          t.dialog->Files = {t.dir.File("short.bin")};
-       }, Open, O::FileRefused, R::BadSize, 3,
+       },
+       Open, O::FileRefused, R::BadSize, 3,
        [](Results& f, const TCommandResult& r) {
          EXPECT_EQ(r.Path, static_cast<ResultTable&>(f).dir.File("short.bin"));
        }},
       {"open cancelled", Nothing, Open, O::Cancelled, R::None, 3, NoCheck},
-      {"open, unsaved read kept", [](Results& f) {
+      {"open, unsaved read kept",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.cmd->State.ImageFromDevice = true;
          t.dialog->Answers = {TAnswer::No};
-       }, Open, O::Cancelled, R::None, 3,
+       },
+       Open, O::Cancelled, R::None, 3,
        [](Results& f, const TCommandResult&) {
          EXPECT_EQ(static_cast<ResultTable&>(f).dialog->Questions,
                    (std::vector<TQuestion>{TQuestion::ReplaceImage}));
        }},
       {"save, nothing read", Nothing, Save, O::NothingToWrite, R::NotRead, 3, NoCheck},
-      {"save done", [](Results& f) {
+      {"save done",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          ASSERT_EQ(t.cmd->ReadAllMemoryClick().Outcome, TOutcome::Done);
          t.dialog->Files = {t.dir.File("saved.bin")};
-       }, Save, O::Done, R::None, 0,
+       },
+       Save, O::Done, R::None, 0,
        [](Results& f, const TCommandResult& r) {
          EXPECT_EQ(r.Path, static_cast<ResultTable&>(f).dir.File("saved.bin"));
          EXPECT_EQ(r.BytesDone, kEnd + 1);
        }},
-      {"save into no folder", [](Results& f) {
+      {"save into no folder",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          ASSERT_EQ(t.cmd->ReadAllMemoryClick().Outcome, TOutcome::Done);
          t.dialog->Files = {t.dir.File("no-folder/saved.bin")};
-       }, Save, O::FileRefused, R::SaveFailed, 3, NoCheck},
+       },
+       Save, O::FileRefused, R::SaveFailed, 3, NoCheck},
       // Fragment lists.
       {"save list, no fragments", Nothing, SaveList, O::NothingToWrite, R::None, 3, NoCheck},
-      {"save list done", [](Results& f) {
+      {"save list done",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadFragment(2, 10);
          t.dialog->Files = {t.dir.File("paths.txt")};
-       }, SaveList, O::Done, R::None, 0, NoCheck},
-      {"open list with a name not beside it", [](Results& f) {
+       },
+       SaveList, O::Done, R::None, 0, NoCheck},
+      {"open list with a name not beside it",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadFragment(2, 10);
          t.LoadFragment(5, 10);
@@ -387,20 +446,23 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
          std::filesystem::remove(FsPath(t.dir.File("slot5.wav")));
          t.cmd->Catalogue = TFragmentCatalogue();
          t.dialog->Files = {t.dir.File("paths.txt")};
-       }, OpenList, O::FileRefused, R::NamesNotFound, 3,
+       },
+       OpenList, O::FileRefused, R::NamesNotFound, 3,
        [](Results&, const TCommandResult& r) {
          EXPECT_EQ(r.MissingNames, (std::vector<TMissingName>{{5, "slot5.wav"}}));
          EXPECT_EQ(r.FragmentsLoaded, 1);
          EXPECT_EQ(r.Range, (TSoundRange{kStart, kEnd}));
        }},
-      {"open list done", [](Results& f) {
+      {"open list done",
+       [](Results& f) {
          auto& t = static_cast<ResultTable&>(f);
          t.LoadFragment(2, 10);
          const TListBytes list = BuildPathList(t.cmd->Catalogue, kStart, kEnd);
          ASSERT_TRUE(SavePathList(t.dir.File("paths.txt"), list.Bytes));
          t.cmd->Catalogue = TFragmentCatalogue();
          t.dialog->Files = {t.dir.File("paths.txt")};
-       }, OpenList, O::Done, R::None, 0,
+       },
+       OpenList, O::Done, R::None, 0,
        [](Results&, const TCommandResult& r) { EXPECT_EQ(r.FragmentsLoaded, 1); }},
       {"open list cancelled", Nothing, OpenList, O::Cancelled, R::None, 3, NoCheck},
       // Scan.
@@ -414,10 +476,11 @@ TEST_F(ResultTable, EveryCommandAndItsWaysToEnd) {
       {"scan stopped", Nothing,
        [](TMainCommands& c) { return c.ScanClick(1, 127, [](uint8_t a) { return a < 3; }); },
        O::Stopped, R::None, 130, NoCheck},
-      {"scan, port not opened", [](Results& f) {
+      {"scan, port not opened",
+       [](Results& f) {
          static_cast<ResultTable&>(f).Ports.Map(1, "/dev/nonexistent-dikton-port");
-       }, [](TMainCommands& c) { return c.ScanClick(1, 2); }, O::PortNotOpened, R::None, 1,
-       NoCheck},
+       },
+       [](TMainCommands& c) { return c.ScanClick(1, 2); }, O::PortNotOpened, R::None, 1, NoCheck},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
