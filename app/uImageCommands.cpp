@@ -22,30 +22,43 @@ TFileDialogSpec ImageDialogSpec(std::string_view title, const std::string& folde
 
 }  // namespace
 
-void TMainCommands::FileSaveClick() {
+TCommandResult TMainCommands::FileSaveClick() {
+  TCommandResult r;
   // Only a complete read of the device is saved; an image from a file already is one.
   if (!State.ImageFromDevice) {
     dialog_.Message(txt::NotRead, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::NothingToWrite;
+    r.Refusal = TRefusal::NotRead;
+    return r;
   }
   TFileDialogSpec spec = ImageDialogSpec(txt::SaveImageTitle, ProgramFolder);
   spec.FileName = txt::ImageDefaultName;
   spec.AskOverwrite = true;
   const std::optional<std::string> path = dialog_.SaveFile(spec);
-  if (!path) return;
-
+  if (!path) {
+    r.Outcome = TOutcome::Cancelled;
+    return r;
+  }
+  r.Path = *path;
+  r.Range = TSoundRange{State.StartSoundAddr, State.EndSoundAddr};
   if (!WriteImageFile(*path, State.StartSoundAddr, State.EndSoundAddr, State.MemoryImage)) {
     dialog_.Message(txt::SaveFailed, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::SaveFailed;
+    return r;
   }
   State.ImageSaved = true;
+  r.BytesDone = r.BytesTotal = uint32_t(State.MemoryImage.size());
+  return r;
 }
 
-void TMainCommands::FileOpenClick() {
+TCommandResult TMainCommands::FileOpenClick() {
+  TCommandResult r;
   if (State.ImageFromDevice && !State.ImageSaved &&
-      dialog_.Message(txt::AskReplaceImage, txt::MsgCaption, TIcon::Question, TButtons::YesNo) !=
-          TAnswer::Yes) {
-    return;
+      dialog_.Ask(TQuestion::ReplaceImage, txt::AskReplaceImage, txt::MsgCaption,
+                  TIcon::Question) != TAnswer::Yes) {
+    r.Outcome = TOutcome::Cancelled;
+    return r;
   }
   TFileDialogSpec spec = ImageDialogSpec(txt::OpenImageTitle, ProgramFolder);
   spec.MustExist = true;
@@ -53,18 +66,24 @@ void TMainCommands::FileOpenClick() {
   // The dialog is the shared one: it stays in the folder it was left in.
   if (!path) {
     sharedOpenFolder_ = ProgramFolder;
-    return;
+    r.Outcome = TOutcome::Cancelled;
+    return r;
   }
   sharedOpenFolder_ = Utf8Path(FsPath(*path).parent_path());
+  r.Path = *path;
 
   TImageFileContent file = ReadImageFile(*path);
   if (file.Status == TImageLoadStatus::BadSize) {
     dialog_.Message(txt::BadFileSize, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::BadSize;
+    return r;
   }
   if (file.Status != TImageLoadStatus::Ok) {
     dialog_.Message(txt::DamagedFile, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::Damaged;
+    return r;
   }
   State.MemoryImage = std::move(file.Image);
   State.EndSoundAddr = file.End;
@@ -74,6 +93,9 @@ void TMainCommands::FileOpenClick() {
   State.ImageFromDevice = false;
   State.ImageFromFile = true;
   ShowSoundRange();
+  r.Range = TSoundRange{file.Start, file.End};
+  r.BytesDone = r.BytesTotal = uint32_t(State.MemoryImage.size());
+  return r;
 }
 
 }  // namespace dikton

@@ -1,9 +1,12 @@
 #include "uMainCommands.h"
 
+#include <algorithm>
+
 #include "uCommandSet.h"
 #include "uConst_Orbis.h"
 #include "uRV7KWriteSoundThread.h"
 #include "uRV7KWriteThread.h"
+#include "uScanCommand.h"
 #include "uSoundArea.h"
 
 namespace dikton {
@@ -35,6 +38,34 @@ TRunOutcome RunWorker(TRV7KSoundThread& worker, TProgressWindow& window) {
   return result == TModalResult::Cancel ? TRunOutcome::Cancel : TRunOutcome::Ok;
 }
 
+TCommandResult Ended(TOutcome outcome, TRefusal refusal = TRefusal::None, std::string path = {}) {
+  TCommandResult r;
+  r.Outcome = outcome;
+  r.Refusal = refusal;
+  r.Path = std::move(path);
+  return r;
+}
+
+// What every job leaves in its worker: the counts of its last pass and the retries.
+void TakeCounts(const TRV7KSoundThread& worker, TCommandResult& r) {
+  r.BytesDone = uint32_t(std::max(worker.BytesDone, 0));
+  r.BytesTotal = uint32_t(std::max(worker.BytesTotal, 0));
+  r.Retries = worker.RetryCount();
+  r.Mismatches = worker.Mismatches;
+}
+
+// How a writing (or verifying) job ended that ran with its progress window to the end.
+template <class TWorker>
+TOutcome WriteOutcome(const TWorker& worker) {
+  if (worker.JobCompleted()) {
+    if (!worker.Mismatches.empty()) return TOutcome::Differences;
+    return worker.BytesDone == worker.BytesTotal ? TOutcome::Done : TOutcome::Incomplete;
+  }
+  if (worker.DifferenceDeclined) return TOutcome::Differences;
+  if (worker.VerifyDeclined) return TOutcome::WrittenUnverified;
+  return TOutcome::Stopped;
+}
+
 }  // namespace
 
 TMainCommands::TMainCommands(TUserDialog& dialog, TLinkContext link)
@@ -51,11 +82,17 @@ void TMainCommands::ShowSoundRange() {
   StatusBar.Width[2] = 180;
 }
 
-void TMainCommands::Connect(TRV7KSoundThread& worker, TNotifyTarget* window) {
+bool TMainCommands::Connect(TRV7KSoundThread& worker, TNotifyTarget* window) {
   worker.SetNotifyWindow(window);
   worker.SetDeviceAddress(State.DeviceAddress);
-  if (!worker.OpenPort(State.PortNumber)) throw TAppError(txt::CantOpenPort);
+  if (!worker.OpenPort(State.PortNumber)) return false;
   worker.SetBaudRate(kSlowBaud);
+  return true;
+}
+
+TCommandResult TMainCommands::PortFailure() const {
+  if (RaisePortError) throw TAppError(txt::CantOpenPort);
+  return Ended(TOutcome::PortNotOpened);
 }
 
 void TMainCommands::ClearImageMarks() {
@@ -70,42 +107,83 @@ void TMainCommands::TakeRange(uint32_t start, uint32_t end) {
   State.SoundSize = end - start + 1;
 }
 
-void TMainCommands::GetSizeSoundMemClick() {
+TCommandResult TMainCommands::GetSizeSoundMemClick() {
   // The worker's thread never runs; only its link is used, so no progress window is needed.
   TRV7KSoundThread worker(&State.MemoryImage, link_);
   ClearImageMarks();
-  Connect(worker, nullptr);
+  if (!Connect(worker, nullptr)) return PortFailure();
   TFrame reply;
-  if (!worker.Exchange(BuildRangeQuery(State.DeviceAddress), reply)) return;
+  const bool answered = worker.Exchange(BuildRangeQuery(State.DeviceAddress), reply);
+  TCommandResult r = Ended(TOutcome::NoAnswer);
+  r.Retries = worker.RetryCount();
+  if (!answered) return r;
   if (auto range = DecodeRangeReply(reply)) {
     TakeRange(range->Start, range->End);
     ShowSoundRange();
+    r.Outcome = TOutcome::Done;
+    r.Range = TSoundRange{range->Start, range->End};
   }
+  return r;
 }
 
-void TMainCommands::ReadAllMemoryClick() {
+TCommandResult TMainCommands::ReadAllMemoryClick() {
   auto window = dialog_.CreateProgressWindow();
   dialog_.Repaint();
   auto worker = std::make_unique<TRV7KSoundThread>(&State.MemoryImage, link_);
   ClearImageMarks();
-  Connect(*worker, window.get());
-  if (RunWorker(*worker, *window) != TRunOutcome::Ok) {
+  if (!Connect(*worker, window.get())) return PortFailure();
+  const TRunOutcome run = RunWorker(*worker, *window);
+  TCommandResult r;
+  TakeCounts(*worker, r);
+  if (worker->EndSoundAddr > 0) {
+    r.Range = TSoundRange{uint32_t(worker->StartSoundAddr), uint32_t(worker->EndSoundAddr)};
+    r.BytesTotal = uint32_t(worker->EndSoundAddr) + 1;
+  }
+  if (run != TRunOutcome::Ok) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::NoAnswer;
+    return r;
   }
   dialog_.Repaint();
   if (worker->JobCompleted() && worker->BytesDone == worker->EndSoundAddr + 1) {
     State.ImageFromDevice = true;
     dialog_.Message(txt::ReadOk, txt::MsgCaption, TIcon::Warning);
+    r.Outcome = TOutcome::Done;
+  } else {
+    r.Outcome = worker->JobCompleted() ? TOutcome::Incomplete : TOutcome::Stopped;
   }
   TakeRange(uint32_t(worker->StartSoundAddr), uint32_t(worker->EndSoundAddr));
   ShowSoundRange();
+  return r;
 }
 
-void TMainCommands::WriteAllClick() {
+std::optional<TCommandResult> TMainCommands::CheckDeviceRange(TRV7KSoundThread& worker) {
+  TFrame reply;
+  const bool answered = worker.Exchange(BuildRangeQuery(State.DeviceAddress), reply);
+  TCommandResult r = Ended(TOutcome::NoAnswer);
+  r.Retries = worker.RetryCount();
+  if (!answered) {
+    dialog_.Message(txt::NoAnswerCrLf, txt::MsgCaption, TIcon::Error);
+    return r;
+  }
+  const auto range = DecodeRangeReply(reply);
+  if (!range) {
+    dialog_.Message(txt::RangeUnsupported, txt::MsgCaption, TIcon::Error);
+    return r;
+  }
+  if (range->Start != State.StartSoundAddr || range->End != State.EndSoundAddr) {
+    dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
+    r.Outcome = TOutcome::RangeDiffers;
+    r.Range = TSoundRange{range->Start, range->End};
+    return r;
+  }
+  return std::nullopt;
+}
+
+TCommandResult TMainCommands::WriteAllClick() {
   if (!State.ImageFromDevice && !State.ImageFromFile) {
     dialog_.Message(txt::NoDataToWrite, txt::MsgCaption, TIcon::Warning);
-    return;
+    return Ended(TOutcome::NothingToWrite);
   }
   // The worker writes region A, the signature pointer and the record at EndSoundAddr - 15
   // from the image: an image or range that cannot hold them is refused before anything goes.
@@ -114,49 +192,97 @@ void TMainCommands::WriteAllClick() {
   if (!TRV7KWriteThread::CanWrite(State.MemoryImage, State.EndSoundAddr) ||
       (State.ImageFromDevice && State.MemoryImage.size() != size_t(State.EndSoundAddr) + 1)) {
     dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
-    return;
+    return Ended(TOutcome::FileRefused, TRefusal::OtherFormat);
   }
   auto window = dialog_.CreateProgressWindow();
   dialog_.Repaint();
   auto worker = std::make_unique<TRV7KWriteThread>(&State.MemoryImage, link_);
-  Connect(*worker, window.get());
+  if (!Connect(*worker, window.get())) return PortFailure();
   if (!State.ImageFromDevice) {
-    TFrame reply;
-    if (!worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {
-      dialog_.Message(txt::NoAnswerCrLf, txt::MsgCaption, TIcon::Error);
-      return;
-    }
-    const auto range = DecodeRangeReply(reply);
-    if (!range) {
-      dialog_.Message(txt::RangeUnsupported, txt::MsgCaption, TIcon::Error);
-      return;
-    }
-    if (range->Start != State.StartSoundAddr || range->End != State.EndSoundAddr) {
-      dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
-      return;
-    }
+    if (auto refused = CheckDeviceRange(*worker)) return *refused;
   }
   worker->StartSoundAddr = int32_t(State.StartSoundAddr);
   worker->EndSoundAddr = int32_t(State.EndSoundAddr);
   worker->DirectoryAddr = int32_t(kDirectoryAddr);
   worker->DirectoryCount = int32_t(kDirectoryCount);
-  if (RunWorker(*worker, *window) != TRunOutcome::Ok) {
+  const TRunOutcome run = RunWorker(*worker, *window);
+  TCommandResult r;
+  TakeCounts(*worker, r);
+  r.Range = TSoundRange{State.StartSoundAddr, State.EndSoundAddr};
+  if (worker->RecordWritten)
+    r.SignatureWritten =
+        TSignatureRecord{State.EndSoundAddr - (kSignatureSize - 1), *worker->RecordWritten};
+  if (run != TRunOutcome::Ok) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::NoAnswer;
+    return r;
   }
-  if (worker->JobCompleted() && worker->Mismatches.empty() &&
-      worker->BytesDone == worker->BytesTotal)
-    dialog_.Message(txt::WriteOk, txt::MsgCaption, TIcon::Warning);
+  r.Outcome = WriteOutcome(*worker);
+  if (r.Outcome == TOutcome::Done) dialog_.Message(txt::WriteOk, txt::MsgCaption, TIcon::Warning);
+  return r;
 }
 
-void TMainCommands::WriteSoundMemClick() {
+TCommandResult TMainCommands::VerifyClick() {
+  if (!State.ImageFromDevice && !State.ImageFromFile) return Ended(TOutcome::NothingToWrite);
+  if (!TRV7KWriteThread::CanWrite(State.MemoryImage, State.EndSoundAddr)) {
+    dialog_.Message(txt::OtherFormat, txt::MsgCaption, TIcon::Warning);
+    return Ended(TOutcome::FileRefused, TRefusal::OtherFormat);
+  }
+  auto window = dialog_.CreateProgressWindow();
+  dialog_.Repaint();
+  auto worker = std::make_unique<TRV7KWriteThread>(&State.MemoryImage, link_);
+  if (!Connect(*worker, window.get())) return PortFailure();
+  if (auto refused = CheckDeviceRange(*worker)) return *refused;
+  worker->VerifyOnly = true;
+  worker->StartSoundAddr = int32_t(State.StartSoundAddr);
+  worker->EndSoundAddr = int32_t(State.EndSoundAddr);
+  worker->DirectoryAddr = int32_t(kDirectoryAddr);
+  worker->DirectoryCount = int32_t(kDirectoryCount);
+  const TRunOutcome run = RunWorker(*worker, *window);
+  TCommandResult r;
+  TakeCounts(*worker, r);
+  r.Range = TSoundRange{State.StartSoundAddr, State.EndSoundAddr};
+  if (worker->RecordRead)
+    r.SignatureRead =
+        TSignatureRecord{State.EndSoundAddr - (kSignatureSize - 1), *worker->RecordRead};
+  if (run != TRunOutcome::Ok) {
+    dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+    r.Outcome = TOutcome::NoAnswer;
+    return r;
+  }
+  r.Outcome = WriteOutcome(*worker);
+  return r;
+}
+
+TCommandResult TMainCommands::ScanClick(uint8_t first, uint8_t last,
+                                        const std::function<bool(uint8_t)>& beforeEach) {
+  bool stopped = false;
+  std::vector<TScanHit> hits;
+  try {
+    hits = ScanAddresses(State.PortNumber, link_, first, last, [&](uint8_t a) {
+      if (!beforeEach || beforeEach(a)) return true;
+      stopped = true;
+      return false;
+    });
+  } catch (const TAppError&) {
+    return PortFailure();
+  }
+  TCommandResult r = Ended(stopped        ? TOutcome::Stopped
+                           : hits.empty() ? TOutcome::NoAnswer
+                                          : TOutcome::Done);
+  for (const TScanHit& h : hits)
+    r.Answers.push_back({h.Address, TSoundRange{h.StartSoundAddr, h.EndSoundAddr}});
+  return r;
+}
+
+TCommandResult TMainCommands::WriteSoundMemClick() {
   if (Catalogue.SumFragmentSizes() == 0 && !State.ImageFromDevice && !State.ImageFromFile) {
     dialog_.Message(txt::NoDataToWriteShort, txt::MsgCaption, TIcon::Warning);
-    return;
+    return Ended(TOutcome::NothingToWrite);
   }
   auto worker = std::make_unique<TRV7KWriteSoundThread>(&State.MemoryImage, link_);
   // Its progress window comes once the sound area is built.
-  Connect(*worker, nullptr);
+  if (!Connect(*worker, nullptr)) return PortFailure();
   if (!State.ImageFromDevice) {
     TFrame reply;
     if (worker->Exchange(BuildRangeQuery(State.DeviceAddress), reply)) {
@@ -164,7 +290,10 @@ void TMainCommands::WriteSoundMemClick() {
         if (State.ImageFromFile &&
             (range->Start != State.StartSoundAddr || range->End != State.EndSoundAddr)) {
           dialog_.Message(txt::OtherFormatShort, txt::MsgCaption, TIcon::Warning);
-          return;
+          TCommandResult r = Ended(TOutcome::RangeDiffers);
+          r.Range = TSoundRange{range->Start, range->End};
+          r.Retries = worker->RetryCount();
+          return r;
         }
         // The range in force is shown, and the browse button's room test uses it.
         TakeRange(range->Start, range->End);
@@ -180,13 +309,13 @@ void TMainCommands::WriteSoundMemClick() {
   worker->DirectoryCount = int32_t(kDirectoryCount);
   if (end - start + 1 < uint32_t(Catalogue.SumFragmentSizes())) {
     dialog_.Message(txt::TooBig, txt::MsgCaption, TIcon::Warning);
-    return;
+    return Ended(TOutcome::FileRefused, TRefusal::TooBig);
   }
   // The layout puts the directory at 0x3000 and the data from the start on: a range that
   // overlaps the directory, runs backwards or leaves 24 bits cannot hold it.
   if (start <= kDirectoryPadEnd || start > end || end > kMaxDeviceAddr) {
     dialog_.Message(txt::BadRange, txt::MsgCaption, TIcon::Warning);
-    return;
+    return Ended(TOutcome::FileRefused, TRefusal::BadRange);
   }
   if (State.MemoryImage.size() < size_t(end) + 1) State.MemoryImage.resize(size_t(end) + 1, 0);
   uint32_t total = 0;
@@ -195,7 +324,7 @@ void TMainCommands::WriteSoundMemClick() {
     if (auto* failure = std::get_if<TBuildFailure>(&built)) {
       dialog_.Message(std::string(txt::FragmentBroken) + failure->Path, txt::MsgCaption,
                       TIcon::Warning);
-      return;
+      return Ended(TOutcome::FileRefused, TRefusal::BrokenFragment, failure->Path);
     }
     total = std::get<uint32_t>(built);
     State.ImageFromFile = false;
@@ -206,13 +335,19 @@ void TMainCommands::WriteSoundMemClick() {
   worker->SetNotifyWindow(window.get());
   worker->BytesTotal = int32_t(total);
   const TRunOutcome outcome = RunWorker(*worker, *window);
+  TCommandResult r;
+  TakeCounts(*worker, r);
+  r.Range = TSoundRange{start, end};
   if (outcome == TRunOutcome::ModeRefused) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::NoAnswer;
+    return r;
   }
   const bool complete = worker->JobCompleted() && worker->BytesDone == worker->BytesTotal;
+  r.Outcome = WriteOutcome(*worker);
   if (outcome == TRunOutcome::Cancel) {
     dialog_.Message(txt::NoAnswer, txt::MsgCaption, TIcon::Warning);
+    r.Outcome = TOutcome::NoAnswer;
   } else if (complete && worker->Mismatches.empty()) {
     dialog_.Message(txt::SoundOk, txt::MsgCaption, TIcon::Warning);
   } else if (complete) {
@@ -225,6 +360,7 @@ void TMainCommands::WriteSoundMemClick() {
                         std::to_string(uint32_t(worker->BytesDone)),
                     txt::MsgCaption, TIcon::Warning);
   }
+  return r;
 }
 
 }  // namespace dikton

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "TData.h"
+#include "uCommandResult.h"
 #include "uFragmentCatalogue.h"
 #include "uRV7K_v210_Sound.h"
 #include "uUserDialog.h"
@@ -42,20 +44,33 @@ class TMainCommands {
   // Folder of the program's executable: where the file dialogs start.
   std::string ProgramFolder;
 
+  // A port that cannot be opened raises TAppError("Не могу открыть порт!") for the windows'
+  // error box; with false the command returns TOutcome::PortNotOpened instead.
+  bool RaisePortError = true;
+
   void ShowSoundRange();
 
-  // "Память". GetSizeSoundMem, ReadAllMemory, WriteAll and WriteSoundMem throw TAppError
-  // when the port cannot be opened.
-  void GetSizeSoundMemClick();
-  void ReadAllMemoryClick();
-  void WriteAllClick();
-  void WriteSoundMemClick();
+  // Every command returns how it ended (uCommandResult.h); the windows show the same boxes as
+  // ever and may ignore it.
+
+  // "Память".
+  TCommandResult GetSizeSoundMemClick();
+  TCommandResult ReadAllMemoryClick();
+  TCommandResult WriteAllClick();
+  TCommandResult WriteSoundMemClick();
+  // Reads back the regions write-all writes and compares them with the image, leaving out the
+  // signature pointer and record; nothing is written. The device's range must be the image's.
+  TCommandResult VerifyClick();
+  // One range query to each address first..last (one attempt each) on the port in force.
+  // 'beforeEach' is called with each address before its query; false stops the scan there.
+  TCommandResult ScanClick(uint8_t first, uint8_t last,
+                           const std::function<bool(uint8_t)>& beforeEach = {});
 
   // "Файл".
-  void FileSaveClick();
-  void FileOpenClick();
-  void SavePathsClick();
-  void OpenPathsClick();
+  TCommandResult FileSaveClick();
+  TCommandResult FileOpenClick();
+  TCommandResult SavePathsClick();
+  TCommandResult OpenPathsClick();
 
   // The fragment list's path column. The browse button: true when the row was filled (the
   // widget then puts the row's full Path into an open editor).
@@ -71,9 +86,14 @@ class TMainCommands {
   }
 
  private:
-  // The notification target, the device address, the port and the slow line; raises
-  // "Не могу открыть порт!" when the port cannot be opened.
-  void Connect(TRV7KSoundThread& worker, TNotifyTarget* window);
+  // The notification target, the device address, the port and the slow line; false when the
+  // port cannot be opened.
+  bool Connect(TRV7KSoundThread& worker, TNotifyTarget* window);
+  // The port could not be opened: raised, or returned (RaisePortError).
+  TCommandResult PortFailure() const;
+  // The device's range, asked at 9600 baud, must be the state's: the messages and results of
+  // write-all (and verify) when it is not. nullopt when it is.
+  std::optional<TCommandResult> CheckDeviceRange(TRV7KSoundThread& worker);
   void ClearImageMarks();
   void TakeRange(uint32_t start, uint32_t end);
 

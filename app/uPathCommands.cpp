@@ -84,41 +84,70 @@ std::optional<std::string> TMainCommands::tlSoundClick(int row, int column, bool
   return Catalogue.Row(row).Cell.Path;
 }
 
-void TMainCommands::SavePathsClick() {
-  if (!Catalogue.HasFragments()) return;
+TCommandResult TMainCommands::SavePathsClick() {
+  TCommandResult r;
+  if (!Catalogue.HasFragments()) {
+    r.Outcome = TOutcome::NothingToWrite;
+    return r;
+  }
   // A name the list's code page cannot hold would come back as another name: refused before
   // the user picks a file.
   const TListBytes list = BuildPathList(Catalogue, State.StartSoundAddr, State.EndSoundAddr);
   if (list.Bytes.empty()) {
     dialog_.Message(std::string(txt::ListNameNotStorable) + list.BadName, txt::MsgCaption,
                     TIcon::Warning);
-    return;
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::NameNotStorable;
+    r.Path = list.BadName;
+    return r;
   }
   TFileDialogSpec spec = ListDialogSpec(txt::ListSaveTitle, ProgramFolder);
   spec.AskOverwrite = true;
   const std::optional<std::string> path = dialog_.SaveFile(spec);
-  if (!path) return;
-  if (!SavePathList(*path, list.Bytes))
+  if (!path) {
+    r.Outcome = TOutcome::Cancelled;
+    return r;
+  }
+  r.Path = *path;
+  if (!SavePathList(*path, list.Bytes)) {
     dialog_.Message(txt::SaveFailed, txt::MsgCaption, TIcon::Warning);
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::SaveFailed;
+  }
+  return r;
 }
 
-void TMainCommands::OpenPathsClick() {
+TCommandResult TMainCommands::OpenPathsClick() {
+  TCommandResult r;
   TFileDialogSpec spec = ListDialogSpec(txt::ListOpenTitle, ProgramFolder);
   spec.MustExist = true;
   const std::optional<std::string> path = dialog_.OpenFile(spec);
   // The dialog is the shared one: it stays in the folder it was left in.
   if (!path) {
     sharedOpenFolder_ = ProgramFolder;
-    return;
+    r.Outcome = TOutcome::Cancelled;
+    return r;
   }
   sharedOpenFolder_ = FolderOf(*path);
+  r.Path = *path;
 
-  if (const std::optional<TListRange> range = LoadPathList(*path, Catalogue)) {
+  if (const std::optional<TListRange> range = LoadPathList(*path, Catalogue, &r.MissingNames)) {
     // A damaged range (start above end, or beyond 24 bits) would make SoundSize wrap.
-    if (range->Start <= range->End && range->End <= kMaxDeviceAddr)
+    if (range->Start <= range->End && range->End <= kMaxDeviceAddr) {
       TakeRange(range->Start, range->End);
+      r.Range = TSoundRange{range->Start, range->End};
+    }
   }
   ShowSoundRange();
+  for (int i = 0; i < TFragmentCatalogue::Count(); ++i)
+    r.FragmentsLoaded += Catalogue.Row(i).Cell.Loaded == 1;
+  // The slots of names not found stay empty, as the window shows them; a caller that must
+  // have every voice refuses the list.
+  if (!r.MissingNames.empty()) {
+    r.Outcome = TOutcome::FileRefused;
+    r.Refusal = TRefusal::NamesNotFound;
+  }
+  return r;
 }
 
 }  // namespace dikton

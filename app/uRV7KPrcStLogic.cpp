@@ -46,9 +46,9 @@ std::string TProcessStatusLogic::DifferenceReport(uint32_t address, uint8_t imag
   return r;
 }
 
-TAnswer TProcessStatusLogic::Ask(std::string_view text) {
+TAnswer TProcessStatusLogic::Ask(TQuestion question, std::string_view text) {
   if (show_) show_();
-  return dialog_.Message(text, txt::StopCaption, TIcon::Question, TButtons::YesNo);
+  return dialog_.Ask(question, text, txt::StopCaption, TIcon::Question);
 }
 
 std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uint32_t wParam,
@@ -64,8 +64,15 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
     }
     case UM_DONE:
       return TModalResult::Ok;
+    case UM_VERIFY_STARTED:
+      prefix_ = txt::PrefixVerify;
+      caption_ = prefix_ + "0%";
+      errorCount_ = 0;
+      errors_ = Join(txt::ErrorsLine, 0);
+      errorsVisible_ = true;
+      return std::nullopt;
     case UM_WRITE_FINISHED: {
-      const TAnswer a = Ask(txt::AskVerify);
+      const TAnswer a = Ask(TQuestion::Verify, txt::AskVerify);
       if (a == TAnswer::Yes) {
         prefix_ = txt::PrefixVerify;
         errorCount_ = 0;
@@ -93,7 +100,7 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
       }
       const MismatchRecord m = Worker->Mismatches[lParam];
       const std::string report = DifferenceReport(m.Address, m.ImageByte, m.DeviceByte);
-      const TAnswer a = Ask(report);
+      const TAnswer a = Ask(TQuestion::GoOnAfterDifference, report);
       if (a == TAnswer::Yes) {
         Worker->Wake();
         return std::nullopt;
@@ -110,7 +117,7 @@ std::optional<TModalResult> TProcessStatusLogic::OnMessage(uint32_t message, uin
 std::optional<TModalResult> TProcessStatusLogic::OnStopClick() {
   // Held between two exchanges: the worker sends and posts nothing while the user decides.
   if (Worker) Worker->Suspend();
-  const TAnswer a = Ask(txt::AskStop);
+  const TAnswer a = Ask(TQuestion::Stop, txt::AskStop);
   if (a == TAnswer::Yes) {
     // The stop request goes before the release, so that no further exchange is started.
     if (Worker) {

@@ -39,7 +39,7 @@ class TProcessStatusLogic {
   TRV7KSoundThread* Worker = nullptr;
 
  private:
-  TAnswer Ask(std::string_view text);
+  TAnswer Ask(TQuestion question, std::string_view text);
 
   TUserDialog& dialog_;
   std::function<void()> show_;

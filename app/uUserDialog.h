@@ -18,6 +18,15 @@ enum class TButtons { Ok, YesNo };
 enum class TAnswer { Ok, Yes, No };
 enum class TModalResult { Ok, Cancel };
 
+// The yes/no questions the commands and the progress window ask, so that a dialogue without a
+// user (the command line, a station, a test) answers by identifier and never by text.
+enum class TQuestion {
+  Verify,               // "Запись проведена. Выполнить проверку?"
+  GoOnAfterDifference,  // a difference found: "Продолжить проверку?"
+  Stop,                 // the stop button: "Вы действительно хотите остановить процесс?"
+  ReplaceImage,         // an unsaved image read from the device would be replaced by a file
+};
+
 struct TFileDialogSpec {
   std::string Title;
   std::string Filter;      // "Name (*.x)|*.x|Все файлы|*.*"
@@ -44,6 +53,13 @@ class TUserDialog {
   virtual ~TUserDialog() = default;
   virtual TAnswer Message(std::string_view text, std::string_view caption, TIcon icon,
                           TButtons buttons = TButtons::Ok) = 0;
+  // A yes/no question. The windows show it as a Yes/No message box with this text (the
+  // default); a dialogue without a user answers by the identifier.
+  virtual TAnswer Ask(TQuestion question, std::string_view text, std::string_view caption,
+                      TIcon icon) {
+    (void)question;
+    return Message(text, caption, icon, TButtons::YesNo);
+  }
   virtual std::optional<std::string> OpenFile(const TFileDialogSpec& spec) = 0;
   virtual std::optional<std::string> SaveFile(const TFileDialogSpec& spec) = 0;
   // Created hidden.

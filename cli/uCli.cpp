@@ -1,19 +1,20 @@
 #include "uCli.h"
 
-#include <filesystem>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
 #include "uCliOptions.h"
 #include "uConst_Orbis.h"
 #include "uDemo.h"
+#include "uFiles.h"
 #include "uImageTools.h"
+#include "uJobRecord.h"
 #include "uMainCommands.h"
-#include "uPathList.h"
-#include "uScanCommand.h"
+#include "uSha256.h"
 #include "uTermDialog.h"
 #include "uTraceLine.h"
-#include "uWavFile.h"
 
 #ifndef DIKTON_VERSION
 #define DIKTON_VERSION "unknown"
@@ -21,30 +22,75 @@
 
 namespace dikton::cli {
 
+int ExitStatusOf(TOutcome outcome) {
+  switch (outcome) {
+    case TOutcome::Done:
+    case TOutcome::WrittenUnverified:  // what --no-verify asked for
+      return kExitDone;
+    case TOutcome::NoAnswer:
+    case TOutcome::PortNotOpened:
+      return kExitNoDevice;
+    case TOutcome::FileRefused:
+    case TOutcome::RangeDiffers:
+    case TOutcome::NothingToWrite:
+    // The terminal's file dialogs cancel only a path they cannot take (no such file or folder).
+    case TOutcome::Cancelled:
+      return kExitFileRefused;
+    case TOutcome::Differences:
+    case TOutcome::Incomplete:
+      return kExitDifferences;
+    case TOutcome::Stopped:
+      return kExitStopped;
+  }
+  return kExitNoDevice;
+}
+
 namespace {
 
 constexpr uint8_t kFirstAddress = 1;  // scan range
 constexpr uint8_t kLastAddress = 127;
 
-// The names a fragment list holds, slot by slot, as stored (the list's code page).
-std::vector<std::string> ListNames(const std::string& path) {
-  std::ifstream in(FsPath(path), std::ios::binary);
-  std::vector<std::string> names(1);
-  char c = 0;
-  while (names.size() <= size_t(TFragmentCatalogue::Count()) && in.get(c)) {
-    if (c == '\0')
-      names.emplace_back();
-    else
-      names.back() += c;
+std::string_view CommandWord(TCommand c) {
+  switch (c) {
+    case TCommand::Range:
+      return "range";
+    case TCommand::Read:
+      return "read";
+    case TCommand::Write:
+      return "write";
+    case TCommand::Sound:
+      return "sound";
+    case TCommand::Verify:
+      return "verify";
+    case TCommand::Info:
+      return "info";
+    case TCommand::Extract:
+      return "extract";
+    case TCommand::Scan:
+      return "scan";
   }
-  names.pop_back();  // the entry being read when the loop ended is not complete
-  return names;
+  return "";
 }
+
+std::string SignatureLine(const TSignatureRecord& s) {
+  char at[16];
+  std::snprintf(at, sizeof at, "0x%06X", unsigned(s.Address));
+  if (const auto t = DecodeSignature(s.Bytes))
+    return std::string("Signature: ") + at + ": " + t->Date + " " + t->Time + " " + t->Maker;
+  return std::string("Signature: none at ") + at + " (no date and maker there)";
+}
+
+// Where the run's port leads, for the record.
+struct TPortNames {
+  std::string Given;
+  std::string Opened;
+};
 
 // One run: the options, the dialogue and the commands over the link the options describe.
 class TRun {
  public:
-  TRun(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, const TLinkContext& link)
+  TRun(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, const TLinkContext& link,
+       TJobLog* log, TPortNames ports)
       : o_(o),
         env_(env),
         stop_(stop),
@@ -53,133 +99,152 @@ class TRun {
                               !o.StopOnDifference},
                 stop, link.Clock ? *link.Clock : SystemClock()),
         cmd_(dialog_, link),
-        link_(link) {}
+        log_(log),
+        ports_(std::move(ports)) {
+    cmd_.RaisePortError = false;
+  }
 
   int Execute(uint8_t port) {
     cmd_.SetSettings(port, o_.Address);
-    try {
-      switch (o_.Command) {
-        case TCommand::Range:
-          return Range();
-        case TCommand::Read:
-          return Read();
-        case TCommand::Write:
-          return Write();
-        case TCommand::Sound:
-          return Sound();
-        case TCommand::Info:
-          return Info();
-        case TCommand::Extract:
-          return Extract();
-        case TCommand::Scan:
-          return Scan(port);
-      }
-    } catch (const TAppError& e) {
-      // The window program's error box; here a line on stderr.
-      dialog_.Note(ErrorBoxText(e.Text()));
-      return stop_.Requested() ? kExitStopped : kExitNoDevice;
+    if (o_.Command == TCommand::Info) return Info();
+    if (o_.Command == TCommand::Extract) return Extract();
+
+    TJobContext job;
+    job.Command = std::string(CommandWord(o_.Command));
+    job.PortGiven = ports_.Given;
+    job.PortOpened = ports_.Opened;
+    job.Address = o_.Address;
+    job.ProgramVersion = DIKTON_VERSION;
+    job.Start = std::chrono::system_clock::now();
+    const auto steadyStart = std::chrono::steady_clock::now();
+
+    TCommandResult r = Job(job);
+    // Ctrl+C is the run's stop button, whatever the command made of it.
+    if (stop_.Requested()) r.Outcome = TOutcome::Stopped;
+    // The window program's error box; here a line on stderr.
+    if (r.Outcome == TOutcome::PortNotOpened) dialog_.Note(ErrorBoxText(txt::CantOpenPort));
+    int status = ExitStatusOf(r.Outcome);
+
+    job.End = std::chrono::system_clock::now();
+    job.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart).count();
+    job.ExitStatus = status;
+    if (o_.Json) env_.Out << JobRecordLine(r, job);
+    if (log_ && !log_->Append(r, job)) {
+      dialog_.Note("dikton-cli: " + o_.LogPath + ": the record could not be written");
+      if (status == kExitDone) status = kExitFileRefused;
     }
-    return kExitUsage;
+    return status;
   }
 
  private:
-  bool NoAnswer() const {
-    return dialog_.WasShown(txt::NoAnswer) || dialog_.WasShown(txt::NoAnswerCrLf) ||
-           dialog_.WasShown(txt::RangeUnsupported);
+  TCommandResult Job(TJobContext& job) {
+    switch (o_.Command) {
+      case TCommand::Range:
+        return Range();
+      case TCommand::Read:
+        return Read(job);
+      case TCommand::Write:
+        return Write(job);
+      case TCommand::Sound:
+        return Sound(job);
+      case TCommand::Verify:
+        return Verify(job);
+      case TCommand::Scan:
+        return Scan();
+      case TCommand::Info:
+      case TCommand::Extract:
+        break;
+    }
+    return {};
+  }
+
+  void TakeFile(TJobContext& job) {
+    job.FilePath = o_.Args[0];
+    job.FileSha256 = FileSha256Hex(o_.Args[0]);
   }
 
   // After a write whose read-back the options declined, the counts are short by design.
-  int WrittenWithoutReadBack() {
-    dialog_.Note("dikton-cli: written; no read-back (--no-verify)");
-    return kExitDone;
+  void NoteUnverified(const TCommandResult& r) {
+    if (r.Outcome == TOutcome::WrittenUnverified)
+      dialog_.Note("dikton-cli: written; no read-back (--no-verify)");
   }
 
-  int Range() {
-    // Refilled only when a range reply came.
-    cmd_.StatusBar.Text[0].clear();
-    cmd_.GetSizeSoundMemClick();
-    if (stop_.Requested()) return kExitStopped;
-    if (cmd_.StatusBar.Text[0].empty()) {
-      dialog_.Note(txt::NoAnswer);
-      return kExitNoDevice;
+  TCommandResult Range() {
+    TCommandResult r = cmd_.GetSizeSoundMemClick();
+    if (stop_.Requested()) return r;
+    if (r.Outcome == TOutcome::NoAnswer) dialog_.Note(txt::NoAnswer);
+    if (r.Ok() && !o_.Json) {
+      env_.Out << cmd_.StatusBar.Text[0] << ' ' << cmd_.StatusBar.Text[1] << ' '
+               << cmd_.StatusBar.Text[2] << '\n';
     }
-    env_.Out << cmd_.StatusBar.Text[0] << ' ' << cmd_.StatusBar.Text[1] << ' '
-             << cmd_.StatusBar.Text[2] << '\n';
-    return kExitDone;
+    return r;
   }
 
-  int Read() {
-    cmd_.ReadAllMemoryClick();
-    if (stop_.Requested()) return kExitStopped;
-    if (NoAnswer() || !cmd_.State.ImageFromDevice) return kExitNoDevice;
+  TCommandResult Read(TJobContext& job) {
+    job.FilePath = o_.Args[0];
+    TCommandResult r = cmd_.ReadAllMemoryClick();
+    if (!r.Ok() || stop_.Requested()) return r;
     dialog_.SetNextFile(o_.Args[0]);
-    cmd_.FileSaveClick();
-    return cmd_.State.ImageSaved ? kExitDone : kExitFileRefused;
+    const TCommandResult saved = cmd_.FileSaveClick();
+    if (!saved.Ok()) {
+      r.Outcome = saved.Outcome;
+      r.Refusal = saved.Refusal;
+      r.Path = saved.Path;
+      return r;
+    }
+    job.FileSha256 = FileSha256Hex(o_.Args[0]);
+    return r;
   }
 
-  bool OpenImage() {
+  TCommandResult OpenImage() {
     dialog_.SetNextFile(o_.Args[0]);
-    cmd_.FileOpenClick();
-    return cmd_.State.ImageFromFile;
+    return cmd_.FileOpenClick();
   }
 
-  int Write() {
-    if (!OpenImage()) return kExitFileRefused;
-    cmd_.WriteAllClick();
-    if (stop_.Requested()) return kExitStopped;
-    if (NoAnswer()) return kExitNoDevice;
-    if (dialog_.WasShown(txt::OtherFormat)) return kExitFileRefused;
-    if (dialog_.WasShown(txt::WriteOk)) return kExitDone;
-    if (dialog_.VerifyDeclined()) return WrittenWithoutReadBack();
-    return kExitDifferences;
+  TCommandResult Write(TJobContext& job) {
+    TakeFile(job);
+    if (TCommandResult opened = OpenImage(); !opened.Ok()) return opened;
+    TCommandResult r = cmd_.WriteAllClick();
+    NoteUnverified(r);
+    return r;
   }
 
-  int Sound() {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(FsPath(o_.Args[0]), ec)) {
-      dialog_.Note("dikton-cli: " + o_.Args[0] + ": no such file");
-      return kExitFileRefused;
-    }
+  TCommandResult Verify(TJobContext& job) {
+    TakeFile(job);
+    if (TCommandResult opened = OpenImage(); !opened.Ok()) return opened;
+    TCommandResult r = cmd_.VerifyClick();
+    if (r.SignatureRead && !o_.Json) env_.Out << SignatureLine(*r.SignatureRead) << '\n';
+    return r;
+  }
+
+  TCommandResult Sound(TJobContext& job) {
+    TakeFile(job);
     dialog_.SetNextFile(o_.Args[0]);
-    cmd_.OpenPathsClick();
-    // A name in the list whose file is not beside it empties its slot without a word; on a
-    // production line that would be a device without that voice, so the run ends here.
-    const std::vector<std::string> names = ListNames(o_.Args[0]);
-    int loaded = 0, missing = 0;
-    for (int i = 0; i < TFragmentCatalogue::Count(); ++i) {
-      loaded += cmd_.Catalogue.Row(i).Cell.Loaded;
-      if (size_t(i) < names.size() && !names[size_t(i)].empty() &&
-          !cmd_.Catalogue.Row(i).Cell.Loaded) {
-        dialog_.Note("dikton-cli: slot " + std::to_string(i) + ": " + FromCp1251(names[size_t(i)]) +
-                     " is not beside the list");
-        ++missing;
-      }
+    TCommandResult opened = cmd_.OpenPathsClick();
+    // A name in the list whose file is not beside it empties its slot; on a production line
+    // that would be a device without that voice, so the run ends here.
+    for (const TMissingName& m : opened.MissingNames) {
+      dialog_.Note("dikton-cli: slot " + std::to_string(m.Slot) + ": " + m.Name +
+                   " is not beside the list");
     }
-    if (missing > 0) return kExitFileRefused;
-    dialog_.Note("dikton-cli: " + std::to_string(loaded) + " fragments in the list");
-    cmd_.WriteSoundMemClick();
-    if (stop_.Requested()) return kExitStopped;
-    if (NoAnswer()) return kExitNoDevice;
-    for (std::string_view refused :
-         {txt::TooBig, txt::BadRange, txt::NoDataToWriteShort, txt::OtherFormatShort}) {
-      if (dialog_.WasShown(refused)) return kExitFileRefused;
-    }
-    for (const std::string& text : dialog_.Shown())
-      if (text.rfind(txt::FragmentBroken, 0) == 0) return kExitFileRefused;
-    if (dialog_.WasShown(txt::SoundOk)) return kExitDone;
-    if (dialog_.VerifyDeclined()) return WrittenWithoutReadBack();
-    return kExitDifferences;
+    if (!opened.Ok()) return opened;
+    dialog_.Note("dikton-cli: " + std::to_string(opened.FragmentsLoaded) +
+                 " fragments in the list");
+    TCommandResult r = cmd_.WriteSoundMemClick();
+    NoteUnverified(r);
+    return r;
   }
 
   int Info() {
-    if (!OpenImage()) return kExitFileRefused;
+    if (!OpenImage().Ok()) return kExitFileRefused;
     PrintImageInfo(env_.Out, o_.Args[0],
                    {cmd_.State.MemoryImage, cmd_.State.StartSoundAddr, cmd_.State.EndSoundAddr});
     return kExitDone;
   }
 
   int Extract() {
-    if (!OpenImage()) return kExitFileRefused;
+    if (!OpenImage().Ok()) return kExitFileRefused;
     const TExtractResult r = ExtractFragments(
         {cmd_.State.MemoryImage, cmd_.State.StartSoundAddr, cmd_.State.EndSoundAddr}, o_.Args[1]);
     for (const std::string& w : r.Warnings) dialog_.Note("dikton-cli: " + w);
@@ -187,26 +252,24 @@ class TRun {
     return r.Ok ? kExitDone : kExitFileRefused;
   }
 
-  int Scan(uint8_t port) {
+  TCommandResult Scan() {
     const bool live = env_.ErrIsTerminal && !o_.Quiet;
-    const auto hits = ScanAddresses(port, link_, kFirstAddress, kLastAddress, [&](uint8_t a) {
+    TCommandResult r = cmd_.ScanClick(kFirstAddress, kLastAddress, [&](uint8_t a) {
       if (stop_.Requested()) return false;
       if (live)
         dialog_.SetLiveLine("address " + std::to_string(a) + "/" + std::to_string(kLastAddress));
       return true;
     });
     dialog_.EndLiveLine();
-    for (const TScanHit& h : hits) {
-      env_.Out << "Address=" << int(h.Address) << " StartSoundAddr=" << h.StartSoundAddr
-               << " EndSoundAddr=" << h.EndSoundAddr
-               << " Size=" << (h.EndSoundAddr - h.StartSoundAddr + 1) << '\n';
+    if (!o_.Json) {
+      for (const TScanAnswer& h : r.Answers) {
+        env_.Out << "Address=" << int(h.Address) << " StartSoundAddr=" << h.Range.Start
+                 << " EndSoundAddr=" << h.Range.End << " Size=" << (h.Range.End - h.Range.Start + 1)
+                 << '\n';
+      }
     }
-    if (stop_.Requested()) return kExitStopped;
-    if (hits.empty()) {
-      dialog_.Note(txt::NoAnswer);
-      return kExitNoDevice;
-    }
-    return kExitDone;
+    if (r.Outcome == TOutcome::NoAnswer) dialog_.Note(txt::NoAnswer);
+    return r;
   }
 
   const TCliOptions& o_;
@@ -214,7 +277,8 @@ class TRun {
   TStopRequest& stop_;
   TTermDialog dialog_;
   TMainCommands cmd_;
-  TLinkContext link_;
+  TJobLog* log_;
+  TPortNames ports_;
 };
 
 }  // namespace
@@ -234,6 +298,17 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
   }
   const TCliOptions& o = std::get<TCliOptions>(parsed);
   const bool needsDevice = o.Command != TCommand::Info && o.Command != TCommand::Extract;
+
+  // The record's log is opened before anything is sent: a job that could not be recorded is
+  // not started.
+  std::unique_ptr<TJobLog> log;
+  if (!o.LogPath.empty() && needsDevice) {
+    log = std::make_unique<TJobLog>();
+    if (!log->Open(o.LogPath)) {
+      env.Err << "dikton-cli: " << o.LogPath << ": cannot be appended to\n";
+      return kExitFileRefused;
+    }
+  }
 
   TStopRequest ownStop;
   TStopRequest& stop = env.Stop ? *env.Stop : ownStop;
@@ -268,7 +343,10 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
     };
   }
 
-  TRun run(o, env, stop, link);
+  TPortNames names;
+  names.Given = o.Demo ? "demo" : !o.PortPath.empty() ? o.PortPath : std::to_string(o.Port);
+  names.Opened = ports.DeviceFor(port);
+  TRun run(o, env, stop, link, log.get(), names);
   return run.Execute(port);
 }
 

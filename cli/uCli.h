@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "uCommandResult.h"
 #include "uRV7K_v210_Sound.h"
 #include "uStopRequest.h"
 
@@ -31,5 +32,8 @@ struct TCliEnv {
 };
 
 int RunCli(const std::vector<std::string>& args, TCliEnv& env);
+
+// The one table from a command's outcome to the exit status.
+int ExitStatusOf(TOutcome outcome);
 
 }  // namespace dikton::cli

@@ -17,9 +17,13 @@ struct TCommandName {
 };
 
 constexpr TCommandName kCommands[] = {
-    {"range", TCommand::Range, 0, ""},     {"read", TCommand::Read, 1, "FILE"},
-    {"write", TCommand::Write, 1, "FILE"}, {"sound", TCommand::Sound, 1, "LIST"},
-    {"info", TCommand::Info, 1, "FILE"},   {"extract", TCommand::Extract, 2, "FILE DIR"},
+    {"range", TCommand::Range, 0, ""},
+    {"read", TCommand::Read, 1, "FILE"},
+    {"write", TCommand::Write, 1, "FILE"},
+    {"sound", TCommand::Sound, 1, "LIST"},
+    {"verify", TCommand::Verify, 1, "FILE"},
+    {"info", TCommand::Info, 1, "FILE"},
+    {"extract", TCommand::Extract, 2, "FILE DIR"},
     {"scan", TCommand::Scan, 0, ""},
 };
 
@@ -104,6 +108,10 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     } else if (name == "--trace") {
       if (!value(o.TracePath) || o.TracePath.empty())
         return TUsageError{"option --trace needs a file"};
+    } else if (name == "--log") {
+      if (!value(o.LogPath) || o.LogPath.empty()) return TUsageError{"option --log needs a file"};
+    } else if (name == "--json") {
+      error = flag(o.Json);
     } else if (name == "--demo") {
       error = flag(o.Demo);
     } else if (name == "-q" || name == "--quiet") {
@@ -132,8 +140,10 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
 
 const std::string_view kUsage =
     "usage: dikton-cli [options] COMMAND [ARGUMENTS]\n"
-    "commands: range | read FILE | write FILE | sound LIST | info FILE | extract FILE DIR | scan\n"
-    "options: -p PORT, -a N, --no-verify, --stop-on-difference, --trace FILE, --demo, -q\n"
+    "commands: range | read FILE | write FILE | sound LIST | verify FILE | info FILE |\n"
+    "          extract FILE DIR | scan\n"
+    "options: -p PORT, -a N, --no-verify, --stop-on-difference, --trace FILE, --log FILE,\n"
+    "         --json, --demo, -q\n"
     "(dikton-cli --help explains them)\n";
 
 const std::string_view kHelp =
@@ -148,6 +158,7 @@ Commands:
   read FILE             read the whole memory and save it as an image file
   write FILE            load an image file, write it, read it back
   sound LIST            load a fragment list, build the sound area, write it, read it back
+  verify FILE           compare the device with an image file; nothing is written
   info FILE             show an image file: range, checksums, the fragment directory with
                         each slot's name, address, bytes, samples and seconds, the signature
   extract FILE DIR      write every fragment of an image file as slotNN.wav (10000 Hz,
@@ -161,6 +172,9 @@ Options (anywhere on the line; "--" ends them):
       --no-verify       answer no to the read-back question after a write
       --stop-on-difference   answer no at the first difference (default: yes, list them all)
       --trace FILE      one line per frame: time, direction, rate, bytes in hex
+      --log FILE        after every device job append its production record to FILE: one
+                        JSON object per line (JSON Lines), flushed to the disk
+      --json            print that record on stdout in place of the text result
       --demo            the built-in virtual device (POSIX): 1 MiB, sound area 0x3200 to
                         0xFFFFF, address 127
   -q, --quiet           no progress bar
@@ -178,7 +192,11 @@ What the commands do:
          files lie beside it), asks the device for its range, packs the fragments into
          the sound area, writes the directory and the data, and reads them back. A list
          that names a file which is not beside it is refused before anything is sent.
-  info and extract only read the image file; they talk to no device.
+  verify checks the image file, asks the device for its range (it must equal the file's),
+         reads back the regions write writes (the first 4 KiB, 0x3000 to the end) and
+         lists every difference; the signature pointer and record, which write replaces,
+         are left out and the device's signature is printed. Nothing is written.
+  info and extract only read the image file; they talk to no device (no record is made).
   scan   sends one range query to each address (one attempt, 0.4 s for a silent address).
 
 Progress: on a terminal a bar with the percentage, the bytes, the rate, the time left and,
@@ -196,6 +214,7 @@ Exit status:
   1    the device does not answer, the port cannot be opened, or the link failed
   2    bad usage (nothing was sent)
   3    a file was refused: cannot be opened, damaged, another format, does not fit
+  3    also: a log file that cannot be appended to (nothing is sent)
   4    the read-back found differences, or the write ended short
   130  stopped by Ctrl+C
 
@@ -203,6 +222,7 @@ Examples:
   dikton-cli --demo read memory.bin
   dikton-cli -p /dev/ttyUSB0 -a 5 write memory.bin
   dikton-cli -p 3 --trace wire.log sound voices/paths.txt
+  dikton-cli -p 3 --log production.jsonl write memory.bin && dikton-cli -p 3 verify memory.bin
   dikton-cli info memory.bin && dikton-cli extract memory.bin voices
 )";
 

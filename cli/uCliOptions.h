@@ -9,7 +9,7 @@
 
 namespace dikton::cli {
 
-enum class TCommand { Range, Read, Write, Sound, Info, Extract, Scan };
+enum class TCommand { Range, Read, Write, Sound, Verify, Info, Extract, Scan };
 
 struct TCliOptions {
   TCommand Command = TCommand::Range;
@@ -20,6 +20,8 @@ struct TCliOptions {
   bool NoVerify = false;
   bool StopOnDifference = false;
   std::string TracePath;
+  std::string LogPath;  // --log: the production record is appended there
+  bool Json = false;    // --json: the record on stdout in place of the text result
   bool Demo = false;
   bool Quiet = false;
 };

@@ -67,29 +67,33 @@ TAnswer TTermDialog::Message(std::string_view text, std::string_view caption, TI
                              TButtons buttons) {
   (void)caption;
   (void)icon;
-  shown_.emplace_back(text);
-  ClearLive();
-  err_ << TerminalText(text);
-  TAnswer answer = TAnswer::Ok;
-  if (buttons == TButtons::YesNo) {
-    answer = TAnswer::Yes;
-    if (text == txt::AskVerify) {
-      answer = settings_.Verify ? TAnswer::Yes : TAnswer::No;
-      verifyDeclined_ = !settings_.Verify;
-    } else if (text.substr(0, txt::DiffAddr.size()) == txt::DiffAddr) {
-      answer = settings_.GoOnAfterDifference ? TAnswer::Yes : TAnswer::No;
-    }
-    // The stop question comes only from Ctrl+C, which is the answer already.
-    err_ << " [" << (answer == TAnswer::Yes ? kYes : kNo) << "]";
-  }
-  err_ << '\n';
-  DrawLive();
-  err_.flush();
+  // A question without an identifier: nothing to decide by, so the default button.
+  const std::optional<TAnswer> answer =
+      buttons == TButtons::YesNo ? std::optional(TAnswer::Yes) : std::nullopt;
+  Show(text, answer);
+  return answer.value_or(TAnswer::Ok);
+}
+
+TAnswer TTermDialog::Ask(TQuestion question, std::string_view text, std::string_view caption,
+                         TIcon icon) {
+  (void)caption;
+  (void)icon;
+  TAnswer answer = TAnswer::Yes;
+  if (question == TQuestion::Verify)
+    answer = settings_.Verify ? TAnswer::Yes : TAnswer::No;
+  else if (question == TQuestion::GoOnAfterDifference)
+    answer = settings_.GoOnAfterDifference ? TAnswer::Yes : TAnswer::No;
+  Show(text, answer);
   return answer;
 }
 
-bool TTermDialog::WasShown(std::string_view text) const {
-  return std::find(shown_.begin(), shown_.end(), text) != shown_.end();
+void TTermDialog::Show(std::string_view text, std::optional<TAnswer> answer) {
+  ClearLive();
+  err_ << TerminalText(text);
+  if (answer) err_ << " [" << (*answer == TAnswer::Yes ? kYes : kNo) << "]";
+  err_ << '\n';
+  DrawLive();
+  err_.flush();
 }
 
 std::optional<std::string> TTermDialog::OpenFile(const TFileDialogSpec& spec) {

@@ -33,17 +33,17 @@ class TTermDialog : public TUserDialog {
 
   TAnswer Message(std::string_view text, std::string_view caption, TIcon icon,
                   TButtons buttons) override;
+  // Answered by the options: Verify by --no-verify, GoOnAfterDifference by
+  // --stop-on-difference; the stop question comes only from Ctrl+C, which is the answer
+  // already, and the others are answered yes.
+  TAnswer Ask(TQuestion question, std::string_view text, std::string_view caption,
+              TIcon icon) override;
   std::optional<std::string> OpenFile(const TFileDialogSpec& spec) override;
   std::optional<std::string> SaveFile(const TFileDialogSpec& spec) override;
   std::unique_ptr<TProgressWindow> CreateProgressWindow() override;
 
   // The path the next file dialog returns.
   void SetNextFile(std::string path) { nextFile_ = std::move(path); }
-
-  // What happened, for the exit status.
-  const std::vector<std::string>& Shown() const { return shown_; }  // message texts, in order
-  bool WasShown(std::string_view text) const;
-  bool VerifyDeclined() const { return verifyDeclined_; }
 
   // Prints a line of the program's own (not a message box's) on stderr.
   void Note(std::string_view text);
@@ -60,14 +60,14 @@ class TTermDialog : public TUserDialog {
  private:
   void ClearLive();
   void DrawLive();
+  // The box on stderr, with the answer after a question.
+  void Show(std::string_view text, std::optional<TAnswer> answer);
 
   std::ostream& err_;
   const TTermSettings settings_;
   TStopRequest& stop_;
   const TClock& clock_;
   std::optional<std::string> nextFile_;
-  std::vector<std::string> shown_;
-  bool verifyDeclined_ = false;
   std::string live_;
   size_t liveWidth_ = 0;  // characters of the line drawn last
 };

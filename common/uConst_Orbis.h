@@ -11,6 +11,8 @@ namespace dikton {
 inline constexpr uint32_t UM_WRITE_FINISHED = 2024;
 inline constexpr uint32_t UM_DONE = 2025;
 inline constexpr uint32_t UM_PROGRESS = 2026;
+// A read-back without a write before it begins (verify): the window counts differences.
+inline constexpr uint32_t UM_VERIFY_STARTED = 2027;
 inline constexpr uint32_t UM_ERROR = 2028;
 
 // Device memory map.

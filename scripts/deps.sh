@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Dikton needs to build, test and run, when any is missing.
 set -euo pipefail
 PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev qt6-base-dev
-          espeak-ng sox fonts-dejavu-core qt6-translations-l10n)
+          espeak-ng sox fonts-dejavu-core qt6-translations-l10n nlohmann-json3-dev)
 PACKAGES+=("$@")
 missing=()
 for p in "${PACKAGES[@]}"; do

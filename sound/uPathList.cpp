@@ -138,30 +138,45 @@ void EmptySlot(TFragmentRow& row) {
 }
 
 // Fills a slot from the name stored in the list: the file is looked for beside the list.
-void TakeEntry(TFragmentRow& row, const std::string& folderPrefix, const std::string& stored,
+// False when a name was stored but its slot stays empty.
+bool TakeEntry(TFragmentRow& row, const std::string& folderPrefix, const std::string& stored,
                bool tooLong) {
   const std::string name = FromCp1251(stored);
+  if (name.empty()) {
+    EmptySlot(row);
+    return true;
+  }
   // Only a bare file name is ever saved; one with a folder in it would reach outside the
   // list's folder.
-  if (name.empty() || tooLong || FileNameOf(name) != name) return EmptySlot(row);
+  if (tooLong || FileNameOf(name) != name) {
+    EmptySlot(row);
+    return false;
+  }
   std::string full = folderPrefix + name;
   // A list written on Windows may name "A.WAV" for the folder's "a.wav": where the file system
   // tells case apart, a missing name is looked for once more without regard to case.
   std::error_code ec;
   if (!std::filesystem::exists(FsPath(full), ec)) {
     const std::optional<std::string> variant = OnlyCaseVariant(folderPrefix, name);
-    if (!variant) return EmptySlot(row);
+    if (!variant) {
+      EmptySlot(row);
+      return false;
+    }
     full = folderPrefix + *variant;
   }
   // The format is not judged here (a file of another rate still takes its slot); one that is
   // not a RIFF file with sample data holds nothing to build and empties the slot.
   const std::optional<TWavInfo> info = ReadWavInfo(full);
-  if (!info) return EmptySlot(row);
+  if (!info) {
+    EmptySlot(row);
+    return false;
+  }
   row.Cell.Loaded = 1;
   row.Cell.Path = full;
   row.Cell.PackedSize = int32_t(
       std::min<uint32_t>(EstimatePackedSize(info->DataSize), std::numeric_limits<int32_t>::max()));
   row.PathText = DisplayForm(full);
+  return true;
 }
 
 }  // namespace
@@ -245,7 +260,9 @@ bool SavePathList(const std::string& path, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
-std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalogue& catalogue) {
+std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalogue& catalogue,
+                                       std::vector<TMissingName>* missing) {
+  if (missing) missing->clear();
   const std::filesystem::path fs = FsPath(path);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(fs, ec)) return std::nullopt;
@@ -267,7 +284,8 @@ std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalog
         tooLong = true;
       continue;
     }
-    TakeEntry(catalogue.Row(b), folderPrefix, name, tooLong);
+    if (!TakeEntry(catalogue.Row(b), folderPrefix, name, tooLong) && missing)
+      missing->push_back({b, FromCp1251(name)});
     name.clear();
     tooLong = false;
     ++b;

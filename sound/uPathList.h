@@ -32,8 +32,18 @@ struct TListRange {
   uint32_t Start = 0;
   uint32_t End = 0;
 };
+// A name the list holds whose slot stays empty: no such file beside the list (also not in
+// another case), a name too long or with a folder in it, or a file that holds no sound data.
+struct TMissingName {
+  int Slot = 0;
+  std::string Name;  // UTF-8, as far as the list holds it
+  bool operator==(const TMissingName&) const = default;
+};
+
 // Reads a list into the catalogue, looking the names up in the list file's folder. The range
-// is returned only when the file holds both addresses whole.
-std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalogue& catalogue);
+// is returned only when the file holds both addresses whole. 'missing', when given, receives
+// every name that left its slot empty, in slot order.
+std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalogue& catalogue,
+                                       std::vector<TMissingName>* missing = nullptr);
 
 }  // namespace dikton

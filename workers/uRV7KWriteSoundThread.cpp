@@ -90,6 +90,7 @@ void TRV7KWriteSoundThread::Execute() {
   if (result == TBlockResult::Accepted && NextStep()) {
     Post(UM_WRITE_FINISHED, 1, 0);
     WaitForWake();
+    VerifyDeclined = Terminated();
   }
 
   // Verify pass: every differing byte is reported, each with a wait for the answer. BytesDone
@@ -118,6 +119,7 @@ void TRV7KWriteSoundThread::Execute() {
         Mismatches.push_back({image[addr + k], data[k], addr + k});
         Post(UM_ERROR, 1, uint32_t(Mismatches.size() - 1));
         WaitForWake();
+        DifferenceDeclined = Terminated();
       }
       addr += n;
       if (BytesDone - lastPosted > int32_t(kProgressStep)) {

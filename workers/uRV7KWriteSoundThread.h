@@ -16,6 +16,10 @@ class TRV7KWriteSoundThread : public TRV7KSoundThread {
   // a stop was requested during the search.
   std::optional<uint32_t> FindEndOfData();
 
+  // How the job went, for the command's result.
+  bool VerifyDeclined = false;      // stopped while waiting for the read-back question
+  bool DifferenceDeclined = false;  // stopped while waiting after a difference
+
  protected:
   void Execute() override;
 };

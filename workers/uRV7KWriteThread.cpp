@@ -9,6 +9,8 @@
 namespace dikton {
 namespace {
 
+constexpr uint32_t kSignaturePtrBytes = 3;  // bytes of the pointer to the record
+
 struct TRegion {
   uint32_t Begin;
   uint32_t End;  // exclusive
@@ -45,7 +47,7 @@ void TRV7KWriteThread::Execute() {
   // The command refuses such an image; never touch it here.
   if (!CanWrite(image, end)) return LinkFailed();
   const uint32_t sigAddr = end - (kSignatureSize - 1);
-  Put24(&image[kSignaturePtrAddr], sigAddr);
+  if (!VerifyOnly) Put24(&image[kSignaturePtrAddr], sigAddr);
   BytesTotal = int32_t(kRegionAEnd + (end - uint32_t(DirectoryAddr) + 1));
   const TRegion regions[] = {{kRegionAStart, kRegionAEnd}, {uint32_t(DirectoryAddr), end + 1}};
 
@@ -75,22 +77,28 @@ void TRV7KWriteThread::Execute() {
 
   // Write pass. A refused block is sent again at the same address.
   BytesDone = 0;
-  auto result = pass(
-      [&](uint32_t addr, uint8_t n) {
-        return BuildWriteBlock(DeviceAddress, addr, &image[addr], n);
-      },
-      [](const TFrame& f, uint32_t, uint8_t) { return IsWriteAck(f); });
-  if (result == TBlockResult::Failed) return LinkFailed();
+  auto result = TBlockResult::Accepted;
+  if (!VerifyOnly) {
+    result = pass([&](uint32_t addr,
+                      uint8_t n) { return BuildWriteBlock(DeviceAddress, addr, &image[addr], n); },
+                  [](const TFrame& f, uint32_t, uint8_t) { return IsWriteAck(f); });
+    if (result == TBlockResult::Failed) return LinkFailed();
+  }
 
   // The signature record, sent once; only an acknowledged record goes into the image.
-  if (result == TBlockResult::Accepted && NextStep()) {
+  if (!VerifyOnly && result == TBlockResult::Accepted && NextStep()) {
     const auto record = SignatureRecord(Clock().Now());
     if (!Exchange(BuildWriteBlock(DeviceAddress, sigAddr, record.data(), kSignatureSize), reply))
       return LinkFailed();
-    if (IsWriteAck(reply)) std::copy(record.begin(), record.end(), image.begin() + sigAddr);
+    if (IsWriteAck(reply)) {
+      std::copy(record.begin(), record.end(), image.begin() + sigAddr);
+      RecordWritten = record;
+    }
     Post(UM_WRITE_FINISHED, 1, 0);
     WaitForWake();
+    VerifyDeclined = Terminated();
   }
+  if (VerifyOnly && NextStep()) Post(UM_VERIFY_STARTED, 0, 0);
 
   // Verify pass: the first differing byte of each block is recorded. BytesDone starts again
   // also when a stop is pending, so a stopped or declined run never reads as complete.
@@ -100,11 +108,24 @@ void TRV7KWriteThread::Execute() {
     const auto data = DecodeDataReply(f, n);
     // A reply with another count than asked for is read again, like one with another code.
     if (!data || data->size() != n) return false;
-    const int32_t i = CompareBlock(data->data(), &image[addr], n);
+    // Verify only: the signature pointer and record are taken as equal.
+    std::array<uint8_t, kBlockSize> seen{};
+    const uint8_t* got = data->data();
+    if (VerifyOnly) {
+      for (uint8_t k = 0; k < n && k < kBlockSize; ++k) {
+        const uint32_t a = addr + k;
+        const bool replaced =
+            (a >= kSignaturePtrAddr && a < kSignaturePtrAddr + kSignaturePtrBytes) || a >= sigAddr;
+        seen[k] = replaced ? image[a] : (*data)[k];
+      }
+      got = seen.data();
+    }
+    const int32_t i = CompareBlock(got, &image[addr], n);
     if (i >= 0) {
       Mismatches.push_back({image[addr + i], (*data)[i], addr + uint32_t(i)});
       Post(UM_ERROR, 1, uint32_t(Mismatches.size() - 1));
       WaitForWake();
+      DifferenceDeclined = Terminated();
     }
     return true;
   };
@@ -115,10 +136,17 @@ void TRV7KWriteThread::Execute() {
 
   // The record read back once; a failure here still ends with UM_DONE.
   if (!NextStep()) return;
-  if (!Exchange(BuildReadBlock(DeviceAddress, sigAddr, kSignatureSize), reply))
+  if (!Exchange(BuildReadBlock(DeviceAddress, sigAddr, kSignatureSize), reply)) {
     Post(UM_ERROR, 0, 0);
-  else
+  } else if (VerifyOnly) {
+    const auto data = DecodeDataReply(reply, kSignatureSize);
+    if (data && data->size() == kSignatureSize) {
+      RecordRead.emplace();
+      std::copy(data->begin(), data->end(), RecordRead->begin());
+    }
+  } else {
     compare(reply, sigAddr, kSignatureSize);
+  }
   if (!NextStep()) return;
   Post(UM_DONE, 0, 0);
   Terminate();

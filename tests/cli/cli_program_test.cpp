@@ -121,5 +121,52 @@ TEST_F(CliProgramStop, CtrlCStopsTheRunAndLetsTheDeviceGo) {
   EXPECT_TRUE(LeftFastMode());
 }
 
+// The production record survives what the program cannot: a kill during the job leaves the
+// lines written before it whole, and nothing of its own.
+TEST_F(CliProgramStop, AKilledRunLeavesOnlyWholeLinesInTheLog) {
+  auto o = test::SmallDevice(0x3200, 0x7FFF);
+  o.LineTiming = true;
+  Start(o);
+  const std::string log = dir.File("production.jsonl");
+  {
+    TChild first({kCli, "-p", Device->Path(), "--log", log, "range"});
+    ASSERT_TRUE(first.Started());
+    EXPECT_EQ(first.Wait(), 0);
+  }
+  const std::vector<uint8_t> before = test::ReadBytes(log);
+  ASSERT_FALSE(before.empty());
+  ASSERT_EQ(before.back(), '\n');
+  TChild cli({kCli, "-p", Device->Path(), "--log", log, "read", dir.File("memory.bin")});
+  ASSERT_TRUE(cli.Started());
+  std::string line;
+  bool running = false;
+  while (!running && cli.Line(true, line)) running = Contains(line, "Выполнено: 1");
+  ASSERT_TRUE(running);
+  ASSERT_EQ(kill(cli.Pid(), SIGKILL), 0);
+  EXPECT_EQ(cli.Wait(), -1);
+  EXPECT_EQ(test::ReadBytes(log), before) << "the killed job wrote nothing, not half a line";
+}
+
+TEST(CliProgram, TwoProcessesAppendingAtOnceLeaveTwoWholeLines) {
+  test::TTempDir dir;
+  const std::string log = dir.File("shared.jsonl");
+  TChild a({kCli, "--demo", "-q", "--log", log, "range"});
+  TChild b({kCli, "--demo", "-q", "--log", log, "range"});
+  ASSERT_TRUE(a.Started() && b.Started());
+  EXPECT_EQ(a.Wait(), 0);
+  EXPECT_EQ(b.Wait(), 0);
+  const std::vector<uint8_t> bytes = test::ReadBytes(log);
+  const std::string text(bytes.begin(), bytes.end());
+  ASSERT_EQ(test::Count(text, "\n"), 2u) << text;
+  ASSERT_EQ(text.back(), '\n');
+  const size_t nl = text.find('\n');
+  for (const std::string& l : {text.substr(0, nl), text.substr(nl + 1, text.size() - nl - 2)}) {
+    EXPECT_EQ(l.front(), '{') << l;
+    EXPECT_EQ(l.back(), '}') << l;
+    EXPECT_TRUE(Contains(l, "\"command\":\"range\"")) << l;
+    EXPECT_TRUE(Contains(l, "\"outcome\":\"done\"")) << l;
+  }
+}
+
 }  // namespace
 }  // namespace dikton

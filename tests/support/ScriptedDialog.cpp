@@ -76,6 +76,12 @@ TAnswer TScriptedDialog::Message(std::string_view text, std::string_view caption
   return a;
 }
 
+TAnswer TScriptedDialog::Ask(TQuestion question, std::string_view text, std::string_view caption,
+                             TIcon icon) {
+  Questions.push_back(question);
+  return Message(text, caption, icon, TButtons::YesNo);
+}
+
 std::optional<std::string> TScriptedDialog::OpenFile(const TFileDialogSpec& spec) {
   OpenSpecs.push_back(spec);
   if (Files.empty()) return std::nullopt;

@@ -92,6 +92,7 @@ class TScriptedDialog : public TUserDialog {
   std::function<bool(const TPosted&)> StopWhen;
 
   std::vector<TShownMessage> Messages;
+  std::vector<TQuestion> Questions;  // the identifiers of the questions asked, in order
   std::vector<TFileDialogSpec> OpenSpecs, SaveSpecs;
   std::vector<TPosted> Handled;  // every notification the progress window handled
   int ProgressWindowsCreated = 0;
@@ -99,6 +100,9 @@ class TScriptedDialog : public TUserDialog {
 
   TAnswer Message(std::string_view text, std::string_view caption, TIcon icon,
                   TButtons buttons) override;
+  // Recorded, then shown and answered as the windows do: a Yes/No message.
+  TAnswer Ask(TQuestion question, std::string_view text, std::string_view caption,
+              TIcon icon) override;
   std::optional<std::string> OpenFile(const TFileDialogSpec& spec) override;
   std::optional<std::string> SaveFile(const TFileDialogSpec& spec) override;
   std::unique_ptr<TProgressWindow> CreateProgressWindow() override;
