@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <new>
 #include <vector>
 
@@ -58,6 +59,7 @@ std::string FailureText(std::exception_ptr failure) {
 
 TMainForm::TMainForm(TUserDialog& dialog, TLinkContext link, TErrorBox errorBox)
     : dialog_(dialog), link_(link), errorBox_(std::move(errorBox)), commands_(dialog, link) {
+  for (size_t c = 0; c < columnWidths_.size(); ++c) columnWidths_[c] = kColumnWidths[c];
   if (!errorBox_) {
     errorBox_ = [this](const std::string& text, const std::string& caption) {
       dialog_.Message(text, caption, TIcon::Stop, TButtons::Ok);
@@ -105,7 +107,6 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::Layout(int dpi) {
-  const int oldDpi = dpi_;
   dpi_ = dpi;
   TFont font = DiktonFont(dpi);
   SetFontAll(hwnd_, font.get());
@@ -116,10 +117,9 @@ void TMainForm::Layout(int dpi) {
   PlaceScaled(list_, kListX, kListY, kListWidth, kListHeight, dpi);
   layingOut_ = true;
   ListView_SetColumnWidth(list_, 0, Scale(kIndicatorWidth, dpi));
-  for (int c = 0; c < 3; ++c) {
-    const int width = ListView_GetColumnWidth(list_, ListColumn(c));
-    ListView_SetColumnWidth(list_, ListColumn(c), MulDiv(width, dpi, oldDpi));
-  }
+  for (int c = 0; c < 3; ++c)
+    ListView_SetColumnWidth(list_, ListColumn(c),
+                            int(std::lround(columnWidths_[size_t(c)] * dpi / kDesignDpi)));
   layingOut_ = false;
   const int statusHeight = Scale(kStatusHeight, dpi);
   MoveWindow(status_, 0, clientHeight - statusHeight, clientWidth, statusHeight, TRUE);
@@ -643,6 +643,12 @@ LRESULT TMainForm::OnHeaderNotify(NMHDR* header, bool& handled) {
       break;
     case HDN_ITEMCHANGEDW:
     case HDN_ITEMCHANGEDA:
+      // The user's width (or another program's), in designed pixels.
+      if (!layingOut_ && item->iItem >= 1 && item->iItem <= 3 && item->pitem &&
+          (item->pitem->mask & HDI_WIDTH))
+        columnWidths_[size_t(item->iItem - 1)] = item->pitem->cxy * double(kDesignDpi) / dpi_;
+      PostMessageW(hwnd_, kMsgPlaceEditor, 0, 0);
+      break;
     case HDN_ENDTRACKW:
     case HDN_ENDTRACKA:
       PostMessageW(hwnd_, kMsgPlaceEditor, 0, 0);

@@ -135,6 +135,9 @@ class TMainForm {
   int row_ = 0, column_ = 0;
   int editorRow_ = -1;
   int dpi_ = kDesignDpi;
+  // The data columns' widths in designed pixels: what the user made them, kept apart from the
+  // DPI so that moving between monitors does not add up rounding.
+  std::array<double, 3> columnWidths_{};
   bool layingOut_ = false;  // the window sets the indicator's width itself
   bool closing_ = false;    // the editor is being closed: its focus loss posts nothing more
   bool browsing_ = false;   // the browse button's file dialog is open: the editor stays
