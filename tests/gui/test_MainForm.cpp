@@ -93,8 +93,9 @@ class MainFormTest : public test::TSimTest {
   std::unique_ptr<TMainForm> form_;
 };
 
-// The window's icon name is the application title: X11 shows it where a window is named by its
-// icon (an iconified window, task bars that read WM_ICON_NAME); the title stays the long one.
+// The window's icon name is the application title: X11 (_NET_WM_ICON_NAME) shows it where a
+// window is named by its icon (an iconified window, window lists that read it); the title stays
+// the long one.
 TEST_F(MainFormTest, IconNameIsTheApplicationTitle) {
   TMainForm& form = Form();
   form.show();

@@ -628,12 +628,14 @@ TEST_F(Win32Scaled, EveryWindowAtTheMonitorDpi) {
       ExpectScaled(Size(b).cy, 25, dpi, "button height");
       ExpectTextFits(b, "button");
     }
-    for (HWND e : {s.ASSpinEdit1(), s.ASSpinEdit2()}) {
-      ExpectScaled(Size(e).cy, 21, dpi, "field height");
-      RECT edit{}, arrows{};
-      GetWindowRect(e, &edit);
-      GetWindowRect(s.UpDown1(), &arrows);
-      EXPECT_LE(Size(s.UpDown1()).cy, Size(e).cy + 1) << "the arrows beside the field";
+    for (auto [edit, arrows] :
+         {std::pair{s.ASSpinEdit1(), s.UpDown1()}, {s.ASSpinEdit2(), s.UpDown2()}}) {
+      ExpectScaled(Size(edit).cy, 21, dpi, "field height");
+      RECT field{}, updown{};
+      GetWindowRect(edit, &field);
+      GetWindowRect(arrows, &updown);
+      EXPECT_NEAR(updown.left, field.right, 2) << "the arrows at the field's right edge";
+      EXPECT_LE(updown.bottom - updown.top, field.bottom - field.top + 1);
     }
     // The labels: every child static of the dialog.
     EnumChildWindows(
