@@ -38,6 +38,11 @@ inline constexpr std::string_view CancelButton = "ОТМЕНА";
 
 // The browse button of the path cell.
 inline constexpr std::string_view BrowseButton = "...";
+// The application's error box for a failure that no command reports itself.
+inline constexpr std::string_view OutOfMemory = "Недостаточно памяти";
+inline constexpr std::string_view WindowNotCreated = "Не могу создать окно";
+inline constexpr std::string_view UnknownFailure = "Неизвестная ошибка";
+
 // Marks the current row in the list's row indicator.
 inline constexpr std::string_view RowMarker = "\u25B6";
 

@@ -63,8 +63,7 @@ TFilePtr CreateBeside(const fs::path& target, fs::path& created) {
       created = p;
       return TFilePtr(f);
     }
-    std::error_code ec;
-    if (!fs::exists(p, ec)) break;  // the folder refuses new files: another name won't help
+    if (!PathExists(p)) break;  // the folder refuses new files: another name won't help
   }
   return nullptr;
 }

@@ -19,3 +19,7 @@ cmake --build "$NATIVE" -j"${JOBS:-$(nproc)}" --target rv7k-sim-host
 
 source scripts/wine-gui-env.sh
 ctest --test-dir "$BUILD" -L wingui --output-on-failure
+# The windows measured again on a 150 % screen (144 DPI), then the prefix back at 96.
+wine_gui_dpi 144
+DIKTON_EXPECT_DPI=144 ctest --test-dir "$BUILD" -L wingui -R '^Win32Scaled\.' --output-on-failure
+wine_gui_dpi 96

@@ -11,4 +11,7 @@ cmake --build "$BUILD" -j"$(nproc)"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" --output-on-failure
 scripts/test-windows.sh      # the Windows suite: the core tests cross-built, run under Wine
 scripts/test-windows-gui.sh  # the Win32 windows under Wine on a virtual display
+# The release files made from these builds, and the check of them.
+scripts/package.sh "$BUILD" "${BUILD_WIN_DIR:-build-win}" "$BUILD/dist"
+BUILD_DIR="$BUILD" scripts/test-release.sh "$BUILD/dist"
 scripts/test-sanitize.sh

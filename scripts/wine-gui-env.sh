@@ -23,6 +23,22 @@ wine_warm_server
 cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 # Wine's MS Sans Serif has no Cyrillic letters; as on Windows, its Cyrillic member is
 # substituted (Wine's Tahoma has them), rather than falling back to a wide Linux font.
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-  /v 'MS Sans Serif,204' /d 'Tahoma,204' /f >/dev/null 2>&1 </dev/null
-wineboot >/dev/null 2>&1 </dev/null  # Wine's own services and the desktop, on this display
+# Above 96 DPI the windows ask for its TrueType member, Microsoft Sans Serif, which Wine does
+# not have: Tahoma stands in for it too.
+for face in 'MS Sans Serif,204' 'Microsoft Sans Serif,204' 'Microsoft Sans Serif'; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v "$face" /d "Tahoma${face#*Serif}" /f >/dev/null 2>&1 </dev/null
+done
+
+# The prefix's screen DPI (96 = 100 %, 144 = 150 %), as the display settings set it on Windows;
+# the programs started afterwards see it.
+wine_gui_dpi() {
+  local key
+  for key in 'HKCU\Control Panel\Desktop' 'HKEY_CURRENT_CONFIG\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  wine_warm_server
+  wineboot >/dev/null 2>&1 </dev/null
+}
+wine_gui_dpi "${DIKTON_GUI_DPI:-96}"  # also Wine's own services and the desktop, on this display

@@ -155,8 +155,7 @@ bool TakeEntry(TFragmentRow& row, const std::string& folderPrefix, const std::st
   std::string full = folderPrefix + name;
   // A list written on Windows may name "A.WAV" for the folder's "a.wav": where the file system
   // tells case apart, a missing name is looked for once more without regard to case.
-  std::error_code ec;
-  if (!std::filesystem::exists(FsPath(full), ec)) {
+  if (!PathExists(FsPath(full))) {
     const std::optional<std::string> variant = OnlyCaseVariant(folderPrefix, name);
     if (!variant) {
       EmptySlot(row);
@@ -264,8 +263,7 @@ std::optional<TListRange> LoadPathList(const std::string& path, TFragmentCatalog
                                        std::vector<TMissingName>* missing) {
   if (missing) missing->clear();
   const std::filesystem::path fs = FsPath(path);
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(fs, ec)) return std::nullopt;
+  if (!IsRegularFile(fs)) return std::nullopt;
   std::ifstream in(fs, std::ios::binary);
   if (!in) return std::nullopt;
   std::streambuf& buf = *in.rdbuf();

@@ -72,11 +72,10 @@ bool FormatIsFragment(const uint8_t* fmt, uint32_t fmtBytes) {
 
 std::optional<TWavInfo> ReadWavInfo(const std::string& path) {
   const std::filesystem::path fs = FsPath(path);
-  std::error_code ec;
   // Only a regular file: a folder or a device would read as garbage or never end.
-  if (!std::filesystem::is_regular_file(fs, ec)) return std::nullopt;
-  const uint64_t fileSize = std::filesystem::file_size(fs, ec);
-  if (ec) return std::nullopt;
+  const std::optional<uint64_t> regularSize = RegularFileSize(fs);
+  if (!regularSize) return std::nullopt;
+  const uint64_t fileSize = *regularSize;
   std::ifstream in(fs, std::ios::binary);
   if (!in) return std::nullopt;
 

@@ -23,10 +23,11 @@ int main(int argc, char* argv[]) {
   // The title is the error box's caption. No display name: Qt would append it to every
   // window title.
   QApplication::setApplicationName(dikton::gui::Q(dikton::txt::AppTitle));
+  // Dates, numbers and the toolkit's dialogs in Russian, whatever the system's locale.
+  QLocale::setDefault(dikton::gui::RussianLocale());
   // Every text of the program is Russian; so are the toolkit's own buttons and dialogs.
   QTranslator qtTexts;
-  if (qtTexts.load(QStringLiteral("qtbase_ru"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (qtTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtTexts);
 
   std::vector<std::string> args;

@@ -43,6 +43,10 @@ TMainForm::TMainForm(TUserDialog& dialog, TLinkContext link, TErrorBox errorBox,
   }
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(Q(txt::MainCaption));
+  // Where the window system names a window by its icon name (_NET_WM_ICON_NAME under X11:
+  // iconified windows, window lists that read it), it is the application title, as the
+  // task-bar button is on Windows. X11 has no caption of a task-bar button apart from these.
+  setWindowIconText(Q(txt::AppTitle));
   setFont(DiktonFont());
 
   BuildMenu();

@@ -4,8 +4,13 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "uQtStrings.h"
 #include "uRV7KPrcSt.h"
@@ -43,6 +48,70 @@ QStringList QtNameFilters(std::string_view filter) {
 }
 
 namespace {
+
+// Room a window manager's title bar takes beside the title: the window icon and up to three
+// buttons, with their margins.
+constexpr int kTitleBarRoom = 120;  // px
+
+// A window manager cuts a title wider than its window ("Остано… цесса" over a difference
+// report): the box is made wide enough for its caption in the title bar's usual bold face.
+void KeepCaptionWhole(QMessageBox& box) {
+  QFont title = QApplication::font();
+  title.setBold(true);
+  const int width = QFontMetrics(title).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// The file dialog's list in Russian whatever the system's locale: the toolkit's model words
+// the type ("Folder") and formats the size and the date by the system's locale.
+class TRussianFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || index.column() == kName)
+      return QIdentityProxyModel::data(index, role);
+    const QFileInfo info = files->fileInfo(mapToSource(index));
+    const QLocale russian = RussianLocale();
+    switch (index.column()) {
+      case kSize:
+        return info.isDir() ? QString() : russian.formattedDataSize(info.size());
+      case kType:
+        if (info.isDir()) return QStringLiteral("Папка");
+        return info.suffix().isEmpty() ? QStringLiteral("Файл")
+                                       : QStringLiteral("Файл ") + info.suffix();
+      case kDate:
+        return russian.toString(info.lastModified(), QLocale::ShortFormat);
+      default:
+        return QIdentityProxyModel::data(index, role);
+    }
+  }
+
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+      switch (section) {
+        case kName:
+          return QStringLiteral("Имя");
+        case kSize:
+          return QStringLiteral("Размер");
+        case kType:
+          return QStringLiteral("Тип");
+        case kDate:
+          return QStringLiteral("Дата изменения");
+        default:
+          break;
+      }
+    }
+    return QIdentityProxyModel::headerData(section, orientation, role);
+  }
+
+ private:
+  // QFileSystemModel's columns.
+  static constexpr int kName = 0, kSize = 1, kType = 2, kDate = 3;
+};
 
 // A Yes/No question is answered with its buttons only, as with the platform's own message
 // box: QMessageBox would take its No button for Escape and for the close box, and so a
@@ -96,11 +165,13 @@ TAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view c
   if (buttons == TButtons::Ok) {
     QMessageBox box(qicon, Q(caption), shown, qbuttons, owner);
     box.setFont(DiktonFont());
+    KeepCaptionWhole(box);
     box.exec();
     return TAnswer::Ok;
   }
   TQuestionBox box(qicon, Q(caption), shown, qbuttons, owner);
   box.setFont(DiktonFont());
+  KeepCaptionWhole(box);
   // No close box on the frame either.
   box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
                      ~Qt::WindowCloseButtonHint);
@@ -114,6 +185,8 @@ TAnswer TQtUserDialog::Message(std::string_view text, std::string_view caption, 
 
 std::optional<std::string> TQtUserDialog::RunFileDialog(const TFileDialogSpec& spec, bool save) {
   QFileDialog dialog(owner_, Q(spec.Title));
+  dialog.setLocale(RussianLocale());
+  dialog.setProxyModel(new TRussianFileColumns(&dialog));  // the dialog's own list, if it has one
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save || !spec.MustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   QFileDialog::Options options;

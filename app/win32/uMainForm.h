@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <array>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -38,7 +40,7 @@ class TMainForm {
 
   // 'dialog' answers the commands' questions and must outlive the window; so must the port
   // map in 'link'. Without an error box the failure goes to 'dialog' with a stop icon.
-  // Created hidden.
+  // Created hidden, owned by the application window (see AppWindow), at the DPI of its monitor.
   TMainForm(TUserDialog& dialog, TLinkContext link, TErrorBox errorBox = {});
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
@@ -46,6 +48,12 @@ class TMainForm {
 
   TMainCommands& Commands() { return commands_; }
   HWND Handle() const { return hwnd_; }
+  // The application window: it carries the application title "Dikton" and so the task-bar
+  // button, and owns the main window, which therefore has no button of its own. It has no
+  // size; it is shown with the main window, and minimising the main window minimises it.
+  HWND AppWindow() const { return app_; }
+  // The DPI the window is laid out for.
+  int Dpi() const { return dpi_; }
   HWND tlSound() const { return list_; }
   HWND StatusBar() const { return status_; }
   HWND PathEdit() const { return edit_; }  // the path cell's editor, while open
@@ -68,6 +76,7 @@ class TMainForm {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK AppProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR data);
   static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -77,6 +86,20 @@ class TMainForm {
   void BuildMenu();
   void BuildList();
   void BuildStatusBar();
+  // Sizes, places and gives fonts to everything for 'dpi'; columns the user has resized keep
+  // their share.
+  void Layout(int dpi);
+  // Keeps the window on the work area of its screen.
+  void KeepOnScreen();
+  // Focus to the list, or to the path editor while it is open: the keyboard works as soon
+  // as the window is active.
+  void RestoreFocus();
+  // The header of the list: the row indicator stays first and keeps its width.
+  LRESULT OnHeaderNotify(NMHDR* header, bool& handled);
+  // The data columns (0..2) in the order the user sees them.
+  std::array<int, 3> VisibleColumns() const;
+  // Shows a failure that no command reports itself in the application's error box.
+  void ShowFailure(std::exception_ptr failure);
   void MenuCommand(UINT id);
   // Runs a command: an open path editor is posted first; the one raised failure goes to the
   // error box; afterwards the window shows the state.
@@ -90,6 +113,8 @@ class TMainForm {
   // Tab: the next (or previous) cell, row by row; a path cell opens its editor.
   void MoveCurrent(bool back);
   void OpenEditor(int row);
+  // Puts the open editor over its cell, wherever the cell is now.
+  void PlaceEditor();
   // Posts the editor's text (post) or drops it, and closes the editor.
   void CloseEditor(bool post);
   void SetCellText(int row, int column, const std::string& text);
@@ -101,6 +126,7 @@ class TMainForm {
   TErrorBox errorBox_;
   TMainCommands commands_;
   TFont font_;
+  HWND app_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND list_ = nullptr;
   HWND status_ = nullptr;
@@ -108,8 +134,13 @@ class TMainForm {
   HWND browse_ = nullptr;
   int row_ = 0, column_ = 0;
   int editorRow_ = -1;
-  bool closing_ = false;   // the editor is being closed: its focus loss posts nothing more
-  bool browsing_ = false;  // the browse button's file dialog is open: the editor stays
+  int dpi_ = kDesignDpi;
+  // The data columns' widths in designed pixels: what the user made them, kept apart from the
+  // DPI so that moving between monitors does not add up rounding.
+  std::array<double, 3> columnWidths_{};
+  bool layingOut_ = false;  // the window sets the indicator's width itself
+  bool closing_ = false;    // the editor is being closed: its focus loss posts nothing more
+  bool browsing_ = false;   // the browse button's file dialog is open: the editor stays
 };
 
 }  // namespace dikton::win

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "uConst_Orbis.h"
 #include "uWinStrings.h"
@@ -56,25 +57,42 @@ TfrmProcessStatus::~TfrmProcessStatus() {
 void TfrmProcessStatus::Build(HWND owner) {
   owner_ = owner;
   RegisterWindowClass(kClass, &TfrmProcessStatus::Proc);
-  const SIZE size = WindowSizeFor(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+  const int dpi = WindowDpi(owner);
+  const SIZE size = WindowSizeFor(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle,
+                                  kExStyle, false, dpi);
   const POINT at = CentreOver(owner, size);
   CreateWindowExW(kExStyle, kClass, W(txt::ProgressCaption).c_str(), kStyle, at.x, at.y, size.cx,
                   size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
-  caption_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 8, 15, kLabelWidth, kLabelHeight);
-  bar_ = Child(hwnd_, PROGRESS_CLASSW, L"", 0, 8, 32, 326, 16);
+  CheckCreated(hwnd_);
+  caption_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  bar_ = Child(hwnd_, PROGRESS_CLASSW, L"", 0, 0, 0, 0, 0);
   SendMessageW(bar_, PBM_SETRANGE32, 0, kBarMax);
-  bytes_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 59, kLabelWidth, kLabelHeight);
-  errors_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 10, 80, kLabelWidth, kLabelHeight);
-  cancel_ = Child(hwnd_, WC_BUTTONW, W(txt::CancelButton).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 260,
-                  68, 75, 25, kIdCancel);
-  stopIcon_ = static_cast<HICON>(
-      LoadImageW(nullptr, MAKEINTRESOURCEW(kOicHand), IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
-  if (stopIcon_)
-    SendMessageW(cancel_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(stopIcon_));
-  font_ = DiktonFont();
-  SetFontAll(hwnd_, font_.get());
+  bytes_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  errors_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  cancel_ = Child(hwnd_, WC_BUTTONW, W(txt::CancelButton).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, 0,
+                  0, 0, kIdCancel);
+  Layout(WindowDpi(hwnd_));
   WireShowHook(logic_, [this] { Refresh(); });
   Refresh();
+}
+
+void TfrmProcessStatus::Layout(int dpi) {
+  // The designed pixels at the monitor's DPI. The font is the program's own, not the system's
+  // message font, so the window does not grow with the system's text-size setting.
+  TFont font = DiktonFont(dpi);
+  SetFontAll(hwnd_, font.get());
+  font_ = std::move(font);
+  SetClientSize(hwnd_, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi));
+  PlaceScaled(caption_, 8, 15, kLabelWidth, kLabelHeight, dpi);
+  PlaceScaled(bar_, 8, 32, 326, 16, dpi);
+  PlaceScaled(bytes_, 10, 59, kLabelWidth, kLabelHeight, dpi);
+  PlaceScaled(errors_, 10, 80, kLabelWidth, kLabelHeight, dpi);
+  PlaceScaled(cancel_, 260, 68, 75, 25, dpi);
+  const int iconSize = Scale(kIconSize, dpi);
+  TIconHandle icon(static_cast<HICON>(
+      LoadImageW(nullptr, MAKEINTRESOURCEW(kOicHand), IMAGE_ICON, iconSize, iconSize, 0)));
+  if (icon) SendMessageW(cancel_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+  stopIcon_ = std::move(icon);
 }
 
 void TfrmProcessStatus::Post(uint32_t message, uint32_t wParam, uint32_t lParam) {
@@ -83,6 +101,7 @@ void TfrmProcessStatus::Post(uint32_t message, uint32_t wParam, uint32_t lParam)
 
 TModalResult TfrmProcessStatus::ShowModal() {
   if (!closed_) RunModal(hwnd_, owner_, [this] { return closed_; });
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   return result_;
 }
 
@@ -106,7 +125,15 @@ LRESULT CALLBACK TfrmProcessStatus::Proc(HWND window, UINT message, WPARAM wPara
                                                    : Self<TfrmProcessStatus>(window);
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCCREATE) self->hwnd_ = window;
-  return self->WndProc(message, wParam, lParam);
+  // No exception may unwind through the system's code: it closes the window as a link failure
+  // would (the worker is told to stop by its owner) and comes out of ShowModal.
+  try {
+    return self->WndProc(message, wParam, lParam);
+  } catch (...) {
+    if (!self->failure_) self->failure_ = std::current_exception();
+    self->Finish(TModalResult::Cancel);
+    return 0;
+  }
 }
 
 LRESULT TfrmProcessStatus::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -130,6 +157,15 @@ LRESULT TfrmProcessStatus::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;  // Enter and Escape (IDOK, IDCANCEL) do nothing
     case WM_CLOSE:
       return 0;  // only the logic closes the window
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (suggested)
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout(HIWORD(wParam));
+      return 0;
+    }
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
   }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 
 #include "uRV7KPrcStLogic.h"
@@ -18,7 +19,8 @@ class TfrmProcessStatus : public TProgressWindow {
  public:
   // Asks its questions in message boxes over itself (it stays on top of everything else).
   explicit TfrmProcessStatus(HWND owner);
-  // 'dialog' asks the window's questions. Either way the window is created hidden.
+  // 'dialog' asks the window's questions. Either way the window is created hidden, at the DPI
+  // of its monitor; one that cannot be created throws.
   TfrmProcessStatus(TUserDialog& dialog, HWND owner);
   ~TfrmProcessStatus() override;
   TfrmProcessStatus(const TfrmProcessStatus&) = delete;
@@ -46,14 +48,17 @@ class TfrmProcessStatus : public TProgressWindow {
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
   void Build(HWND owner);
   void Finish(std::optional<TModalResult> result);
+  // Sizes, places and gives the font to everything for 'dpi'.
+  void Layout(int dpi);
 
   std::unique_ptr<TWinUserDialog> ownDialog_;  // before logic_, which refers to it
   TProcessStatusLogic logic_;
   HWND owner_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND caption_ = nullptr, bar_ = nullptr, bytes_ = nullptr, errors_ = nullptr, cancel_ = nullptr;
-  HICON stopIcon_ = nullptr;  // shared system icon, not destroyed
+  TIconHandle stopIcon_;  // the system's stop icon at the button's size
   TFont font_;
+  std::exception_ptr failure_;  // raised inside the modal loop, raised again by ShowModal
   bool closed_ = false;
   TModalResult result_ = TModalResult::Ok;
 };

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace dikton::win {
@@ -25,6 +26,14 @@ std::string S(std::wstring_view utf16) {
   std::string out(size_t(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), out.data(), n, nullptr, nullptr);
   return out;
+}
+
+std::string WindowText(HWND w) {
+  const int n = GetWindowTextLengthW(w);
+  if (n <= 0) return {};
+  std::vector<wchar_t> text(size_t(n) + 1, L'\0');
+  const int got = GetWindowTextW(w, text.data(), int(text.size()));
+  return S(std::wstring_view(text.data(), size_t(std::max(got, 0))));
 }
 
 std::wstring ApiFilter(std::string_view filter) {

@@ -4,10 +4,16 @@
 #include <string>
 #include <string_view>
 
+struct HWND__;  // HWND, without the windowing headers
+
 namespace dikton::win {
 
 std::wstring W(std::string_view utf8);
 std::string S(std::wstring_view utf16);
+
+// The whole text of a window (an edit holds up to 32767 characters, a path as long as the
+// system allows).
+std::string WindowText(HWND__* window);
 
 // A "Name|*.x|Name|*.*" filter as the file dialogs take it: NUL-separated pairs, ended by
 // two NULs.

@@ -50,14 +50,27 @@ TAnswer TWinUserDialog::Message(std::string_view text, std::string_view caption,
   }
 }
 
+TFileDialogStart FileDialogStart(const TFileDialogSpec& spec, const std::string& lastFolder) {
+  TFileDialogStart start;
+  start.File = W(spec.FileName);
+  if (spec.Folder.empty()) {
+    start.InitialDir = W(lastFolder);
+    return start;
+  }
+  std::wstring folder = W(spec.Folder);
+  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+  start.File = folder + start.File;
+  return start;
+}
+
 std::optional<std::string> TWinUserDialog::RunFileDialog(const TFileDialogSpec& spec, bool save) {
   const std::wstring filter = ApiFilter(spec.Filter);
   const std::wstring title = W(spec.Title);
   const std::wstring ext = W(spec.DefaultExt);
-  const std::wstring folder = W(spec.Folder.empty() ? lastFolder_ : spec.Folder);
+  const TFileDialogStart start = FileDialogStart(spec, lastFolder_);
+  const std::wstring& folder = start.InitialDir;
   std::vector<wchar_t> file(kPathChars, L'\0');
-  const std::wstring proposed = W(spec.FileName);
-  proposed.copy(file.data(), std::min<size_t>(proposed.size(), kPathChars - 1));
+  start.File.copy(file.data(), std::min<size_t>(start.File.size(), kPathChars - 1));
 
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);

@@ -12,6 +12,18 @@ namespace dikton::win {
 // The flags of MessageBoxW for these buttons and this icon.
 UINT MessageBoxFlags(TIcon icon, TButtons buttons);
 
+// How a file dialog is started: the text of its file name box and its initial folder.
+struct TFileDialogStart {
+  std::wstring File;
+  std::wstring InitialDir;  // empty: none given
+};
+// A dialog with a folder of its own gets it in front of the proposed name ("folder\name", or
+// "folder\" without a name) and no initial folder: since Windows 7 the system starts a dialog in
+// the folder the user last left one in, whatever the initial folder says, but a path in the
+// file name box it takes. A dialog without a folder starts where this program's last one was
+// left.
+TFileDialogStart FileDialogStart(const TFileDialogSpec& spec, const std::string& lastFolder);
+
 class TWinUserDialog : public TUserDialog {
  public:
   // Boxes and dialogs are owned by 'owner' (may be set later, when the window exists).

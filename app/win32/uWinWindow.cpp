@@ -1,18 +1,54 @@
 #include "uWinWindow.h"
 
+#include <stdexcept>
+#include <string>
+
+#include "uGuiTexts.h"
+
 namespace dikton::win {
 
 namespace {
 constexpr wchar_t kFontFace[] = L"MS Sans Serif";
+constexpr wchar_t kScaledFontFace[] = L"Microsoft Sans Serif";
+
+// The per-monitor DPI calls came with Windows 10; on older systems every monitor has the
+// system's DPI. Looked up once, never changed afterwards.
+using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+using TAdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+template <class T>
+T User32Function(const char* name) {
+  return reinterpret_cast<T>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kDesignDpi;
+}
 }  // namespace
 
-TFont DiktonFont(bool bold, int pixels) {
+int WindowDpi(HWND window) {
+  static const auto getDpiForWindow = User32Function<TGetDpiForWindow>("GetDpiForWindow");
+  if (getDpiForWindow && window) {
+    if (const UINT dpi = getDpiForWindow(window); dpi > 0) return int(dpi);
+  }
+  return SystemDpi();
+}
+
+int Scale(int pixels, int dpi) { return MulDiv(pixels, dpi, kDesignDpi); }
+
+TFont DiktonFont(int dpi, bool bold, int pixels) {
   // A negative height asks for the character height in pixels, without the internal leading.
   // Every text is Russian: the Cyrillic member of the family, whatever the system's code page
   // (the western one of a bitmap font has no Cyrillic letters at all).
-  return TFont(CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
+  const bool designed = dpi == kDesignDpi;
+  return TFont(CreateFontW(-Scale(pixels, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                           FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           designed ? DEFAULT_QUALITY : CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                           designed ? kFontFace : kScaledFontFace));
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HICON icon) {
@@ -28,10 +64,28 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HICON icon) {
   RegisterClassExW(&wc);
 }
 
-SIZE WindowSizeFor(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu) {
+SIZE WindowSizeFor(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu,
+                   int dpi) {
+  static const auto adjustForDpi = User32Function<TAdjustForDpi>("AdjustWindowRectExForDpi");
   RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, style, menu ? TRUE : FALSE, exStyle);
+  if (!adjustForDpi || !adjustForDpi(&r, style, menu ? TRUE : FALSE, exStyle, UINT(dpi)))
+    AdjustWindowRectEx(&r, style, menu ? TRUE : FALSE, exStyle);
   return {r.right - r.left, r.bottom - r.top};
+}
+
+void SetClientSize(HWND window, int clientWidth, int clientHeight) {
+  RECT client{};
+  GetClientRect(window, &client);
+  if (client.right == clientWidth && client.bottom == clientHeight) return;
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + clientWidth - client.right,
+               frame.bottom - frame.top + clientHeight - client.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceScaled(HWND child, int x, int y, int width, int height, int dpi) {
+  MoveWindow(child, Scale(x, dpi), Scale(y, dpi), Scale(width, dpi), Scale(height, dpi), TRUE);
 }
 
 POINT CentreOver(HWND owner, SIZE size) {
@@ -59,7 +113,12 @@ void SetFontAll(HWND window, HFONT font) {
       reinterpret_cast<LPARAM>(font));
 }
 
+void CheckCreated(HWND window) {
+  if (!window) throw std::runtime_error(std::string(guitxt::WindowNotCreated));
+}
+
 void RunModal(HWND window, HWND owner, const std::function<bool()>& done) {
+  if (!IsWindow(window)) throw std::runtime_error(std::string(guitxt::WindowNotCreated));
   const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   ShowWindow(window, SW_SHOW);

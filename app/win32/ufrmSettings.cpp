@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "uConst_Orbis.h"
 #include "uGuiTexts.h"
@@ -35,42 +37,62 @@ HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD styl
 
 TfrmSettings::TfrmSettings(const TPortMap& ports, HWND owner) : ports_(ports), owner_(owner) {
   RegisterWindowClass(kClass, &TfrmSettings::Proc);
-  const SIZE size = WindowSizeFor(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+  const int dpi = WindowDpi(owner);
+  const SIZE size = WindowSizeFor(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle,
+                                  kExStyle, false, dpi);
   const POINT at = CentreOver(owner, size);
   CreateWindowExW(kExStyle, kClass, W(guitxt::SettingsCaption).c_str(), kStyle, at.x, at.y, size.cx,
                   size.cy, owner, nullptr, GetModuleHandleW(nullptr), this);
-  font_ = DiktonFont();
-  bold_ = DiktonFont(true);
-  small_ = DiktonFont(false, kDeviceFontPx);
+  CheckCreated(hwnd_);
 
-  // Created in the tab order: "ОК", "ОТМЕНА", the port field, the address field.
-  ok_ = Child(hwnd_, WC_BUTTONW, W(guitxt::OkButton), BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
-              kOkX, kButtonY, kButtonWidth, kButtonHeight, IDOK);
-  cancel_ = Child(hwnd_, WC_BUTTONW, W(guitxt::CancelButton), BS_PUSHBUTTON | WS_TABSTOP, kCancelX,
-                  kButtonY, kButtonWidth, kButtonHeight, IDCANCEL);
-  auto spin = [&](int y, int editId, int updownId, int min, int max, HWND& edit, HWND& updown) {
-    edit = Child(hwnd_, WC_EDITW, L"", ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, kFieldX,
-                 y, kFieldWidth, kFieldHeight, editId, WS_EX_CLIENTEDGE);
+  // Created in the tab order: "ОК", "ОТМЕНА", the port field, the address field; placed by
+  // Layout.
+  ok_ = Child(hwnd_, WC_BUTTONW, W(guitxt::OkButton), BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0,
+              0, 0, 0, IDOK);
+  cancel_ = Child(hwnd_, WC_BUTTONW, W(guitxt::CancelButton), BS_PUSHBUTTON | WS_TABSTOP, 0, 0, 0,
+                  0, IDCANCEL);
+  auto spin = [&](int editId, int updownId, int min, int max, HWND& edit, HWND& updown) {
+    edit = Child(hwnd_, WC_EDITW, L"", ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, 0, 0, 0,
+                 0, editId, WS_EX_CLIENTEDGE);
     updown = Child(hwnd_, UPDOWN_CLASSW, L"",
                    UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0,
                    updownId);
-    SendMessageW(updown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
     SendMessageW(updown, UDM_SETRANGE32, WPARAM(min), LPARAM(max));
     SendMessageW(updown, UDM_SETPOS32, 0, LPARAM(min));
   };
-  spin(kPortY, kIdEdit1, kIdUpDown1, kMinPort, kMaxPort, edit1_, updown1_);
-  spin(kAddressY, kIdEdit2, kIdUpDown2, kMinDeviceAddress, kMaxDeviceAddress, edit2_, updown2_);
-  HWND portLabel = Child(hwnd_, WC_STATICW, W(guitxt::PortLabel), SS_LEFT | SS_NOPREFIX, kLabelX,
-                         kPortY + kLabelTextDy, kFieldX - kLabelX - 4, kFieldHeight);
-  HWND addressLabel = Child(hwnd_, WC_STATICW, W(guitxt::AddressLabel), SS_LEFT | SS_NOPREFIX,
-                            kLabelX, kAddressY + kLabelTextDy, kFieldX - kLabelX - 4, kFieldHeight);
-  device_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, kFieldX, kDeviceY,
-                  kClientWidth - kFieldX - 4, kDeviceFontPx + 4);
-  SetFontAll(hwnd_, font_.get());
-  SendMessageW(portLabel, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
-  SendMessageW(addressLabel, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()), FALSE);
-  SendMessageW(device_, WM_SETFONT, reinterpret_cast<WPARAM>(small_.get()), FALSE);
+  spin(kIdEdit1, kIdUpDown1, kMinPort, kMaxPort, edit1_, updown1_);
+  spin(kIdEdit2, kIdUpDown2, kMinDeviceAddress, kMaxDeviceAddress, edit2_, updown2_);
+  portLabel_ = Child(hwnd_, WC_STATICW, W(guitxt::PortLabel), SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  addressLabel_ =
+      Child(hwnd_, WC_STATICW, W(guitxt::AddressLabel), SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  device_ = Child(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0);
+  Layout(WindowDpi(hwnd_));
   ShowPortDevice();
+}
+
+void TfrmSettings::Layout(int dpi) {
+  TFont font = DiktonFont(dpi), bold = DiktonFont(dpi, true),
+        small = DiktonFont(dpi, false, kDeviceFontPx);
+  SetFontAll(hwnd_, font.get());
+  SendMessageW(portLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(bold.get()), FALSE);
+  SendMessageW(addressLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(bold.get()), FALSE);
+  SendMessageW(device_, WM_SETFONT, reinterpret_cast<WPARAM>(small.get()), FALSE);
+  font_ = std::move(font);  // the old ones only now, when no control uses them any more
+  bold_ = std::move(bold);
+  small_ = std::move(small);
+  SetClientSize(hwnd_, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi));
+  PlaceScaled(ok_, kOkX, kButtonY, kButtonWidth, kButtonHeight, dpi);
+  PlaceScaled(cancel_, kCancelX, kButtonY, kButtonWidth, kButtonHeight, dpi);
+  for (auto [edit, updown, y] :
+       {std::tuple{edit1_, updown1_, kPortY}, {edit2_, updown2_, kAddressY}}) {
+    PlaceScaled(edit, kFieldX, y, kFieldWidth, kFieldHeight, dpi);
+    // Setting the buddy again puts the arrows at the edit's new right edge.
+    SendMessageW(updown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  }
+  PlaceScaled(portLabel_, kLabelX, kPortY + kLabelTextDy, kFieldX - kLabelX - 4, kFieldHeight, dpi);
+  PlaceScaled(addressLabel_, kLabelX, kAddressY + kLabelTextDy, kFieldX - kLabelX - 4, kFieldHeight,
+              dpi);
+  PlaceScaled(device_, kFieldX, kDeviceY, kClientWidth - kFieldX - 4, kDeviceFontPx + 4, dpi);
 }
 
 TfrmSettings::~TfrmSettings() {
@@ -109,6 +131,7 @@ void TfrmSettings::ShowPortDevice() {
 bool TfrmSettings::ShowModal() {
   SetFocus(ok_);
   RunModal(hwnd_, owner_, [this] { return closed_; });
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   return accepted_;
 }
 
@@ -127,7 +150,15 @@ LRESULT CALLBACK TfrmSettings::Proc(HWND window, UINT message, WPARAM wParam, LP
       message == WM_NCCREATE ? Attach<TfrmSettings>(window, lParam) : Self<TfrmSettings>(window);
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCCREATE) self->hwnd_ = window;
-  return self->WndProc(message, wParam, lParam);
+  // No exception may unwind through the system's code: it ends the dialog and comes out of
+  // ShowModal.
+  try {
+    return self->WndProc(message, wParam, lParam);
+  } catch (...) {
+    if (!self->failure_) self->failure_ = std::current_exception();
+    self->Close(false);
+    return 0;
+  }
 }
 
 LRESULT TfrmSettings::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -155,6 +186,15 @@ LRESULT TfrmSettings::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close(false);
       return 0;
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (suggested)
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout(HIWORD(wParam));
+      return 0;
+    }
     default:
       break;
   }

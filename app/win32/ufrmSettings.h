@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -13,7 +14,8 @@ namespace dikton::win {
 
 class TfrmSettings {
  public:
-  // Created hidden, centred over 'owner'. 'ports' names the device each number opens.
+  // Created hidden, centred over 'owner', at the DPI of its monitor. 'ports' names the device
+  // each number opens. A dialog that cannot be created throws.
   TfrmSettings(const TPortMap& ports, HWND owner);
   ~TfrmSettings();
   TfrmSettings(const TfrmSettings&) = delete;
@@ -44,15 +46,19 @@ class TfrmSettings {
   static void Correct(HWND updown);
   void ShowPortDevice();
   void Close(bool ok);
+  // Sizes, places and gives fonts to everything for 'dpi'.
+  void Layout(int dpi);
 
   const TPortMap& ports_;
   HWND owner_;
   HWND hwnd_ = nullptr;
   HWND edit1_ = nullptr, edit2_ = nullptr, updown1_ = nullptr, updown2_ = nullptr;
   HWND ok_ = nullptr, cancel_ = nullptr, device_ = nullptr;
+  HWND portLabel_ = nullptr, addressLabel_ = nullptr;
   TFont font_, bold_, small_;
   bool closed_ = false;
   bool accepted_ = false;
+  std::exception_ptr failure_;  // raised inside the modal loop, raised again by ShowModal
 };
 
 }  // namespace dikton::win

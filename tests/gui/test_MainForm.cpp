@@ -93,6 +93,17 @@ class MainFormTest : public test::TSimTest {
   std::unique_ptr<TMainForm> form_;
 };
 
+// The window's icon name is the application title: X11 (_NET_WM_ICON_NAME) shows it where a
+// window is named by its icon (an iconified window, window lists that read it); the title stays
+// the long one.
+TEST_F(MainFormTest, IconNameIsTheApplicationTitle) {
+  TMainForm& form = Form();
+  form.show();
+  EXPECT_EQ(form.windowIconText(), U("Dikton"));
+  EXPECT_EQ(form.windowTitle(),
+            U("Dikton - Программа для работы с памятью RV-7K (Для внутреннего использования)"));
+}
+
 TEST_F(MainFormTest, StartUpWindowMenuAndStatusBar) {
   TMainForm& form = Form();
   EXPECT_EQ(form.windowTitle(),
@@ -531,8 +542,8 @@ TEST_F(PathEditorTest, BrowseRefusesABadFormatAndAFileThatDoesNotFit) {
   };
   Form().Commands().State.SoundSize = 100;
   dialog.Files = {wav("cd.wav", 44100, 40), wav("long.wav", 10000, 400)};
-  for (const auto& [text, icon] : {std::pair{txt::BadWav, TIcon::Error},
-                                   std::pair{txt::NoRoom, TIcon::Warning}}) {
+  for (const auto& [text, icon] :
+       {std::pair{txt::BadWav, TIcon::Error}, std::pair{txt::NoRoom, TIcon::Warning}}) {
     ClickCell(2, 1);
     ASSERT_NE(Editor(), nullptr);
     QTest::mouseClick(Editor()->BrowseButton(), Qt::LeftButton);

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -71,6 +72,40 @@ TEST(MessageBoxTest, QuestionsAreAnsweredOnlyByTheirButtons) {
     if (c.Buttons == TButtons::YesNo) {
       EXPECT_FALSE(closeButtonHint);
     }
+  }
+}
+
+// A box narrower than its caption would show it cut in the window manager's title bar
+// ("Остано… цесса" over a difference report): every box is as wide as its caption in the
+// title bar's bold face, with room for the title bar's icon and buttons (three of 24 px and
+// their margins).
+TEST(MessageBoxTest, WideEnoughForItsWholeCaption) {
+  struct TCase {
+    const char* Text;
+    const char* Caption;
+    TButtons Buttons;
+  };
+  const TCase cases[] = {
+      {"Ошибка. Адрес: 256\r\nВ файле:       255\r\nВ приборе:     173\r\nПродолжить проверку?",
+       "Останов процесса", TButtons::YesNo},
+      {"Не могу открыть порт!", "Dikton", TButtons::Ok},
+      {"Нет данных", "Сообщение", TButtons::Ok},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Caption);
+    int width = 0;
+    QTimer::singleShot(0, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<QMessageBox*>(w); m && m->isVisible()) {
+          width = m->width();
+          QTest::mouseClick(m->buttons().first(), Qt::LeftButton);
+        }
+    });
+    ShowMessageBox(nullptr, c.Text, c.Caption, TIcon::Question, c.Buttons);
+    QFont title = QApplication::font();
+    title.setBold(true);
+    EXPECT_GE(width,
+              QFontMetrics(title).horizontalAdvance(QString::fromUtf8(c.Caption)) + 3 * 24 + 40);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "SoundFixtures.h"
 #include "uFiles.h"
+#include "uWavFile.h"
 
 namespace dikton::test {
 namespace {
@@ -42,6 +43,42 @@ TEST(FileNames, CreateNewFileRefusesAnExistingOne) {
   EXPECT_TRUE(SyncFile(f));
   std::fclose(f);
   EXPECT_EQ(CreateNewFile(p), nullptr);
+}
+
+// A fragment in a folder deeper than the system's ordinary limit of 259 characters (network
+// shares, long names): written, found, measured and read like any other. On Windows the file
+// calls get the "\\?\" form, which the text of the path never shows.
+TEST(FileNames, PathsLongerThanTheOrdinaryLimitWork) {
+  TTempDir dir;
+  std::string folder = dir.File("глубоко");
+  for (char c = 'a'; c < 'e'; ++c) folder += "/" + std::string(90, c);
+  ASSERT_GT(folder.size(), 360u);
+  std::error_code ec;
+  fs::create_directories(FsPath(folder), ec);
+  ASSERT_FALSE(ec) << ec.message();
+  const std::string wav = folder + "/голос.wav";
+  ASSERT_TRUE(WriteWavFile(wav, std::vector<int16_t>(100, 7)));
+  EXPECT_TRUE(IsRegularFile(FsPath(wav)));
+  EXPECT_TRUE(PathExists(FsPath(wav)));
+  EXPECT_FALSE(IsRegularFile(FsPath(folder)));
+  EXPECT_EQ(RegularFileSize(FsPath(wav)), std::optional<uint64_t>(44 + 200));
+  EXPECT_FALSE(RegularFileSize(FsPath(folder + "/нет.wav")).has_value());
+  const auto info = ReadWavInfo(wav);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_TRUE(info->FormatOk);
+  EXPECT_EQ(ReadWavSamples(wav), std::optional<std::vector<int16_t>>(std::vector<int16_t>(100, 7)));
+#ifdef _WIN32
+  const fs::path p = FsPath(wav);
+  EXPECT_EQ(p.native().rfind(L"\\\\?\\", 0), 0u) << "the long form at the file call";
+  EXPECT_EQ(FsPath("C:\\short\\name.wav").native(), L"C:\\short\\name.wav")
+      << "short paths as given";
+  const std::string unc = "\\\\server\\share\\" + std::string(300, 'x') + "\\a.wav";
+  EXPECT_EQ(FsPath(unc).native().rfind(L"\\\\?\\UNC\\server\\share\\", 0), 0u);
+  EXPECT_EQ(Utf8Path(FsPath(unc)), unc) << "and back without the prefix";
+#else
+  EXPECT_EQ(Utf8Path(FsPath(wav)), wav);
+#endif
+  fs::remove_all(FsPath(dir.File("глубоко")), ec);
 }
 
 TEST(FileNames, ExecutableFolderHoldsTheRunningProgram) {
