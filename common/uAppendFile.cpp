@@ -16,6 +16,12 @@
 
 namespace dikton {
 
+#ifdef _WIN32
+namespace {
+constexpr size_t kMaxAppend = 0x7FFFFFFF;  // bytes: one WriteFile's count is a DWORD
+}  // namespace
+#endif
+
 TAppendFile::~TAppendFile() { Close(); }
 
 #ifdef _WIN32
@@ -26,8 +32,10 @@ bool TAppendFile::Open(const std::string& utf8Path) {
   if (p.empty()) return false;
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file, as
   // the system sees it at that moment, whoever else appends.
-  HANDLE h = CreateFileW(p.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // FILE_READ_DATA only because LockFileEx asks for read or write access.
+  HANDLE h =
+      CreateFileW(p.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = h;
   return true;
@@ -36,12 +44,17 @@ bool TAppendFile::Open(const std::string& utf8Path) {
 bool TAppendFile::IsOpen() const { return handle_ != nullptr; }
 
 bool TAppendFile::Append(std::string_view text) {
-  if (!handle_ || text.size() > 0x7FFFFFFF) return false;
+  std::lock_guard lock(mutex_);
+  if (!handle_ || text.size() > kMaxAppend) return false;
+  HANDLE h = static_cast<HANDLE>(handle_);
+  // The whole file and beyond, so that every appender of any process waits for the others.
+  OVERLAPPED whole{};
+  if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) return false;
   DWORD written = 0;
-  const BOOL ok =
-      WriteFile(static_cast<HANDLE>(handle_), text.data(), DWORD(text.size()), &written, nullptr);
-  if (!ok || written != text.size()) return false;
-  return FlushFileBuffers(static_cast<HANDLE>(handle_)) != 0;
+  const bool ok = WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr) &&
+                  written == text.size() && FlushFileBuffers(h);
+  UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+  return ok;
 }
 
 void TAppendFile::Close() {
@@ -64,6 +77,7 @@ bool TAppendFile::Open(const std::string& utf8Path) {
 bool TAppendFile::IsOpen() const { return fd_ >= 0; }
 
 bool TAppendFile::Append(std::string_view text) {
+  std::lock_guard lock(mutex_);
   if (fd_ < 0) return false;
   // One write: with O_APPEND the system puts the whole of it at the end at once. A short
   // write (a full disk) is not continued, which would let another writer's line in between.

@@ -2,9 +2,13 @@
 // or processes): every Append is one write of the whole text at the file's end (O_APPEND;
 // FILE_APPEND_DATA on Windows), pushed to the disk (fsync; FlushFileBuffers) before it returns.
 // A line is therefore on the disk whole or not at all, and two writers' lines never interleave.
+// The threads of one process take turns at a mutex; on Windows every append also holds an
+// exclusive lock on the file, as an append there is one step only where the file system makes it
+// so (Wine, for one, finds the end and writes there in two).
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -25,6 +29,7 @@ class TAppendFile {
   void Close();
 
  private:
+  std::mutex mutex_;
 #ifdef _WIN32
   void* handle_ = nullptr;  // HANDLE
 #else

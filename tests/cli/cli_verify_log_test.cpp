@@ -242,16 +242,19 @@ TEST_F(CliVerify, JsonPrintsTheRecordInPlaceOfTheText) {
   EXPECT_EQ(silent.Err, "Прибор не отвечает!\n");
 }
 
-// The appender's promise, which several sessions of one process rely on: whole lines only.
+// The appender's promise, which several sessions of one process rely on: whole lines only,
+// whether they share one opening of the log or each has its own (as two processes do).
 TEST(JobLog, ThreadsAppendingAtOnceLeaveWholeLines) {
   test::TTempDir dir;
   const std::string path = dir.File("shared.jsonl");
   constexpr int kThreads = 4, kLines = 50;
   std::vector<std::thread> threads;
-  TAppendFile file;
-  ASSERT_TRUE(file.Open(path));
+  TAppendFile shared, own;
+  ASSERT_TRUE(shared.Open(path));
+  ASSERT_TRUE(own.Open(path));
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
+    TAppendFile& file = t == 0 ? own : shared;
+    threads.emplace_back([&file, t] {
       for (int i = 0; i < kLines; ++i)
         EXPECT_TRUE(file.Append(std::string(size_t(200 + t), char('a' + t)) + "\n"));
     });
