@@ -13,6 +13,7 @@
 #include "uJobRecord.h"
 #include "uMainCommands.h"
 #include "uSha256.h"
+#include "uStation.h"
 #include "uTermDialog.h"
 #include "uTraceLine.h"
 
@@ -96,7 +97,7 @@ class TRun {
         stop_(stop),
         dialog_(env.Err,
                 TTermSettings{env.ErrIsTerminal, env.Columns, o.Quiet, !o.NoVerify,
-                              !o.StopOnDifference},
+                              !o.StopOnDifference, env.Hooks},
                 stop, link.Clock ? *link.Clock : SystemClock()),
         cmd_(dialog_, link),
         log_(log),
@@ -134,8 +135,13 @@ class TRun {
       dialog_.Note("dikton-cli: " + o_.LogPath + ": the record could not be written");
       if (status == kExitDone) status = kExitFileRefused;
     }
+    result_ = std::move(r);
+    seconds_ = job.Seconds;
     return status;
   }
+
+  const TCommandResult& Result() const { return result_; }
+  double Seconds() const { return seconds_; }
 
  private:
   TCommandResult Job(TJobContext& job) {
@@ -279,9 +285,32 @@ class TRun {
   TMainCommands cmd_;
   TJobLog* log_;
   TPortNames ports_;
+  TCommandResult result_;
+  double seconds_ = 0;
 };
 
 }  // namespace
+
+bool TTrace::Start(const std::string& path, TLinkContext& link) {
+  file_.open(FsPath(path), std::ios::binary | std::ios::trunc);
+  if (!file_) return false;
+  log_ = std::make_unique<TTraceLog>(file_, link.Clock ? *link.Clock : SystemClock());
+  auto inner = link.LineFactory;
+  link.LineFactory = [inner, log = log_.get()]() -> std::unique_ptr<TSerialLine> {
+    return std::make_unique<TTraceLine>(inner ? inner() : CreateSerialLine(), *log);
+  };
+  return true;
+}
+
+TJobOutcome RunJob(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, const TLinkContext& link,
+                   TJobLog* log, uint8_t port, std::string portGiven, std::string portOpened) {
+  TRun run(o, env, stop, link, log, {std::move(portGiven), std::move(portOpened)});
+  TJobOutcome outcome;
+  outcome.Status = run.Execute(port);
+  outcome.Result = run.Result();
+  outcome.Seconds = run.Seconds();
+  return outcome;
+}
 
 int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
   const TParsed parsed = ParseCliArgs(args);
@@ -313,6 +342,8 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
   TStopRequest ownStop;
   TStopRequest& stop = env.Stop ? *env.Stop : ownStop;
 
+  if (o.Ports.size() > 1 || o.DemoCount > 1) return RunStation(o, env, stop, log.get());
+
   TPortMap ports;
   uint8_t port = o.Port;
   if (!o.PortPath.empty()) ports.Map(port, o.PortPath);
@@ -328,19 +359,10 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
 
   TLinkContext link = env.Link;
   link.Ports = &ports;
-  std::ofstream traceFile;
-  std::unique_ptr<TTraceLog> trace;
-  if (!o.TracePath.empty() && needsDevice) {
-    traceFile.open(FsPath(o.TracePath), std::ios::binary | std::ios::trunc);
-    if (!traceFile) {
-      env.Err << "dikton-cli: " << o.TracePath << ": cannot be written\n";
-      return kExitFileRefused;
-    }
-    trace = std::make_unique<TTraceLog>(traceFile, link.Clock ? *link.Clock : SystemClock());
-    auto inner = env.Link.LineFactory;
-    link.LineFactory = [inner, log = trace.get()]() -> std::unique_ptr<TSerialLine> {
-      return std::make_unique<TTraceLine>(inner ? inner() : CreateSerialLine(), *log);
-    };
+  TTrace trace;
+  if (!o.TracePath.empty() && needsDevice && !trace.Start(o.TracePath, link)) {
+    env.Err << "dikton-cli: " << o.TracePath << ": cannot be written\n";
+    return kExitFileRefused;
   }
 
   TPortNames names;

@@ -83,16 +83,7 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     } else if (name == "-p" || name == "--port") {
       std::string v;
       if (!value(v) || v.empty()) return TUsageError{"option " + name + " needs a port"};
-      int n = 0;
-      if (ParseInt(v, n)) {
-        if (n < kMinPort || n > kMaxPort) return TUsageError{"port " + v + " is outside 1 to 16"};
-        o.Port = uint8_t(n);
-        o.PortPath.clear();
-      } else if (v.find_first_not_of("+-0123456789") == std::string::npos) {
-        return TUsageError{"port " + v + " is outside 1 to 16"};
-      } else {
-        o.PortPath = v;
-      }
+      if (auto portError = AddPorts(v, o.Ports)) return TUsageError{*portError};
       portGiven = true;
     } else if (name == "-a" || name == "--address") {
       std::string v;
@@ -113,7 +104,18 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     } else if (name == "--json") {
       error = flag(o.Json);
     } else if (name == "--demo") {
-      error = flag(o.Demo);
+      // An optional count: "--demo=4", or "--demo 4" where a number follows.
+      std::string v;
+      int n = 1;
+      if (hasInline) {
+        if (!ParseInt(inlineValue, n)) return TUsageError{"--demo takes a count of devices"};
+      } else if (i + 1 < args.size() && ParseInt(args[i + 1], n)) {
+        ++i;
+      }
+      if (n < 1 || n > kMaxDemoDevices)
+        return TUsageError{"--demo takes 1 to " + std::to_string(kMaxDemoDevices) + " devices"};
+      o.Demo = true;
+      o.DemoCount = n;
     } else if (name == "-q" || name == "--quiet") {
       error = flag(o.Quiet);
     } else {
@@ -122,6 +124,10 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     if (error) return *error;
   }
   if (o.Demo && portGiven) return TUsageError{"--demo and --port cannot be used together"};
+  if (!o.Ports.empty()) {
+    o.Port = o.Ports[0].Number != 0 ? o.Ports[0].Number : uint8_t(kMinPort);
+    o.PortPath = o.Ports[0].Path;
+  }
   if (words.empty()) return TUsageError{"no command given"};
   for (const TCommandName& c : kCommands) {
     if (c.Name != words[0]) continue;
@@ -133,6 +139,10 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
                          words[c.Arguments + 1]};
     o.Command = c.Command;
     o.Args.assign(words.begin() + 1, words.end());
+    const bool several = o.Ports.size() > 1 || o.DemoCount > 1;
+    if (several && (o.Command == TCommand::Info || o.Command == TCommand::Extract ||
+                    o.Command == TCommand::Scan))
+      return TUsageError{std::string(c.Name) + " takes one port"};
     return o;
   }
   return TUsageError{"unknown command " + words[0]};
@@ -142,8 +152,8 @@ const std::string_view kUsage =
     "usage: dikton-cli [options] COMMAND [ARGUMENTS]\n"
     "commands: range | read FILE | write FILE | sound LIST | verify FILE | info FILE |\n"
     "          extract FILE DIR | scan\n"
-    "options: -p PORT, -a N, --no-verify, --stop-on-difference, --trace FILE, --log FILE,\n"
-    "         --json, --demo, -q\n"
+    "options: -p PORTS, -a N, --no-verify, --stop-on-difference, --trace FILE, --log FILE,\n"
+    "         --json, --demo [N], -q\n"
     "(dikton-cli --help explains them)\n";
 
 const std::string_view kHelp =
@@ -166,8 +176,11 @@ Commands:
   scan                  ask every address 1 to 127 for its range; print those that answer
 
 Options (anywhere on the line; "--" ends them):
-  -p, --port PORT       1 to 16 (COMn on Windows; the port map on POSIX, where port n is
-                        /dev/ttyS(n-1)), or a device path such as /dev/ttyUSB0 (default 1)
+  -p, --port PORTS      1 to 16 (COMn on Windows; the port map on POSIX, where port n is
+                        /dev/ttyS(n-1)), or a device path such as /dev/ttyUSB0 (default 1);
+                        a list and ranges ("1,3,5-8") or -p again name several ports, and
+                        range, read, write, sound and verify then run on all of them at once,
+                        one row each; read FILE saves FILE-PORT.EXT for each port
   -a, --address N       device address, 1 to 127 (default 127)
       --no-verify       answer no to the read-back question after a write
       --stop-on-difference   answer no at the first difference (default: yes, list them all)
@@ -175,8 +188,9 @@ Options (anywhere on the line; "--" ends them):
       --log FILE        after every device job append its production record to FILE: one
                         JSON object per line (JSON Lines), flushed to the disk
       --json            print that record on stdout in place of the text result
-      --demo            the built-in virtual device (POSIX): 1 MiB, sound area 0x3200 to
-                        0xFFFFF, address 127
+      --demo [N]        the built-in virtual device (POSIX): 1 MiB, sound area 0x3200 to
+                        0xFFFFF, address 127; N (up to 16) starts N of them, each with its
+                        own content, on ports 1 to N
   -q, --quiet           no progress bar
   -h, --help            this text
       --version         the program's version

@@ -7,7 +7,11 @@
 #include <variant>
 #include <vector>
 
+#include "uPortList.h"
+
 namespace dikton::cli {
+
+inline constexpr int kMaxDemoDevices = 16;  // --demo N
 
 enum class TCommand { Range, Read, Write, Sound, Verify, Info, Extract, Scan };
 
@@ -16,7 +20,11 @@ struct TCliOptions {
   std::vector<std::string> Args;  // the command's arguments, as many as it takes
   uint8_t Port = 1;               // 1..16
   std::string PortPath;           // a device path given to --port instead of a number
-  uint8_t Address = 127;          // 1..127
+  // Every port -p named, in order; with more than one, the station runs the command on each
+  // at once. Port and PortPath hold the first.
+  std::vector<TPortSpec> Ports;
+  int DemoCount = 0;      // --demo [N]: N virtual devices on ports 1..N
+  uint8_t Address = 127;  // 1..127
   bool NoVerify = false;
   bool StopOnDifference = false;
   std::string TracePath;

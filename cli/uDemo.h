@@ -12,5 +12,7 @@ namespace dikton::cli {
 
 // A handle that keeps the device running; nullptr with 'error' set when there is none.
 std::shared_ptr<void> StartDemo(TPortMap& ports, uint8_t& port, std::string& error);
+// 'count' devices on ports 1 to count, each with content of its own; one handle keeps them all.
+std::shared_ptr<void> StartDemos(int count, TPortMap& ports, std::string& error);
 
 }  // namespace dikton::cli

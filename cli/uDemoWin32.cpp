@@ -8,4 +8,9 @@ std::shared_ptr<void> StartDemo(TPortMap&, uint8_t&, std::string& error) {
   return nullptr;
 }
 
+std::shared_ptr<void> StartDemos(int, TPortMap&, std::string& error) {
+  error = "--demo is not available on Windows";
+  return nullptr;
+}
+
 }  // namespace dikton::cli

@@ -88,6 +88,10 @@ TAnswer TTermDialog::Ask(TQuestion question, std::string_view text, std::string_
 }
 
 void TTermDialog::Show(std::string_view text, std::optional<TAnswer> answer) {
+  if (settings_.Hooks.Message) {
+    if (!answer) settings_.Hooks.Message(text);
+    return;
+  }
   ClearLive();
   err_ << TerminalText(text);
   if (answer) err_ << " [" << (*answer == TAnswer::Yes ? kYes : kNo) << "]";
@@ -129,6 +133,10 @@ std::unique_ptr<TProgressWindow> TTermDialog::CreateProgressWindow() {
 }
 
 void TTermDialog::Note(std::string_view text) {
+  if (settings_.Hooks.Message) {
+    settings_.Hooks.Message(text);
+    return;
+  }
   ClearLive();
   err_ << TerminalText(text) << '\n';
   DrawLive();
@@ -217,6 +225,7 @@ TModalResult TTermProgressWindow::ShowModal() {
     result_ = logic_.OnMessage(note.Message, note.WParam, note.LParam);
     if (logic_.ProgressPrefix() != passPrefix_) {  // the read-back has begun
       passPrefix_ = logic_.ProgressPrefix();
+      readBack_ = true;
       passStart_ = Seconds();
       lastTenth_ = 0;
     }
@@ -234,6 +243,10 @@ void TTermProgressWindow::Show(uint32_t done, uint32_t total) {
   const double left = rate > 0 && total > done ? double(total - done) / rate : 0;
   const std::string counts = std::to_string(done) + "/" + std::to_string(total);
   const std::string speed = Format("%.1f KiB/s", rate / kBytesPerKiB);
+  if (const auto& progress = dialog_.Settings().Hooks.Progress) {
+    progress(done, total, rate, logic_.ErrorCount(), readBack_);
+    return;
+  }
   const int percent = std::clamp(logic_.BarPosition(), 0, kPercentFull);
   if (dialog_.Settings().Terminal) {
     const int filled = percent * kBarCells / kPercentFull;

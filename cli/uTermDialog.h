@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -19,12 +20,24 @@
 
 namespace dikton::cli {
 
+// Where a station sends one port's output instead of stderr: into that port's row.
+struct TTermHooks {
+  // A box's text (the questions, answered by the options, are not passed on) or a line of the
+  // program's own.
+  std::function<void(std::string_view text)> Message;
+  // The pass in hand: bytes done of total, bytes per second, the differences found so far, and
+  // whether this is the read-back.
+  std::function<void(uint32_t done, uint32_t total, double rate, int differences, bool readBack)>
+      Progress;
+};
+
 struct TTermSettings {
   bool Terminal = false;  // stderr is a terminal: one bar redrawn in place
   int Columns = 0;        // its width in characters; 0: not known
   bool Quiet = false;     // no progress at all
   bool Verify = true;     // the answer to "Выполнить проверку?"
   bool GoOnAfterDifference = true;
+  TTermHooks Hooks;  // set: nothing is printed, everything goes to the hooks
 };
 
 class TTermDialog : public TUserDialog {
@@ -97,6 +110,7 @@ class TTermProgressWindow : public TProgressWindow {
   std::deque<TNote> queue_;
   bool stopPending_ = false;
   std::optional<TModalResult> result_;
+  bool readBack_ = false;  // the read-back pass has begun
 
   // The current pass: where its rate is measured from, and the last tenth printed.
   std::string passPrefix_;

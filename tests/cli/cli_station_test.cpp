@@ -1,0 +1,216 @@
+// dikton-cli on several ports at once, in-process against virtual devices (also under Wine):
+// every port its own job and outcome, one record each, the run's status the worst port's.
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "CliFixture.h"
+#include "uStation.h"
+
+namespace dikton {
+namespace {
+
+using nlohmann::json;
+using test::Contains;
+using test::Requests;
+
+constexpr uint32_t kStart = 0x3200;
+constexpr uint32_t kEnd = 0x3FFF;
+constexpr size_t kPorts = 4;
+
+class CliStation : public test::TCliTest {
+ protected:
+  void StartAll(size_t n = kPorts) {
+    for (size_t i = 0; i < n; ++i) {
+      auto o = test::SmallDevice(kStart, kEnd);
+      o.FillByte = 0xEE;
+      devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(o));
+      ASSERT_TRUE(devices.back()->Start());
+      devices.back()->GenerateRealisticContent(uint32_t(10 + i));
+    }
+  }
+  std::vector<std::string> PortArgs() const {
+    std::vector<std::string> a;
+    for (const auto& d : devices)
+      if (d) a.insert(a.end(), {"-p", d->Path()});
+    return a;
+  }
+  test::TCliResult RunAll(std::vector<std::string> args, cli::TStopRequest* stop = nullptr) {
+    auto ports = PortArgs();
+    args.insert(args.begin(), ports.begin(), ports.end());
+    return RunBare(args, stop);
+  }
+  // An image unlike every device's content.
+  std::string Image() {
+    TData image(kEnd + 1);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i * 7 + 3);
+    const std::string path = dir.File("memory.bin");
+    EXPECT_TRUE(WriteImageFile(path, kStart, kEnd, image));
+    return path;
+  }
+  // The device holds the image wherever write-all writes, the signature aside.
+  static bool Holds(const rv7ksim::TVirtualDevice& d, const std::string& imagePath) {
+    const TImageFileContent f = ReadImageFile(imagePath);
+    if (f.Status != TImageLoadStatus::Ok) return false;
+    const TData m = d.Memory();
+    for (uint32_t a = 0; a <= kEnd; ++a) {
+      const bool written =
+          a < 0x1000 || (a >= 0x3000 && !(a >= 0x31FD && a <= 0x31FF) && a < kEnd - 15);
+      if (written && m[a] != f.Image[a]) return false;
+    }
+    return true;
+  }
+  std::vector<json> Log(const std::string& path) {
+    const auto bytes = test::ReadBytes(path);
+    std::vector<json> lines;
+    std::string text(bytes.begin(), bytes.end());
+    size_t from = 0;
+    for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', from)) {
+      lines.push_back(json::parse(text.substr(from, nl - from)));
+      from = nl + 1;
+    }
+    return lines;
+  }
+  const json* RecordOf(const std::vector<json>& log, const std::string& path) {
+    for (const json& j : log)
+      if (j.at("port").at("given") == path) return &j;
+    return nullptr;
+  }
+  std::vector<std::unique_ptr<rv7ksim::TVirtualDevice>> devices;
+};
+
+TEST_F(CliStation, FourPortsWriteOneImageEachWithItsRecord) {
+  StartAll();
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  const auto r = RunAll({"--log", log, "write", image});
+  EXPECT_EQ(r.Status, cli::kExitDone) << r.Err << r.Out;
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), kPorts);
+  for (const auto& d : devices) {
+    EXPECT_TRUE(Holds(*d, image)) << d->Path();
+    const json* j = RecordOf(records, d->Path());
+    ASSERT_TRUE(j) << d->Path();
+    EXPECT_EQ(j->at("command"), "write");
+    EXPECT_EQ(j->at("outcome"), "done");
+    EXPECT_EQ(j->at("differences").at("count"), 0);
+    EXPECT_FALSE(j->at("signature").is_null());
+  }
+  EXPECT_TRUE(Contains(r.Out, "devices done: 4, failed: 0\n")) << r.Out;
+  // Off a terminal every progress line names its port.
+  for (size_t p = 0, nl; (nl = r.Err.find('\n', p)) != std::string::npos; p = nl + 1) {
+    const std::string line = r.Err.substr(p, nl - p);
+    bool named = false;
+    for (const auto& d : devices)
+      named = named || line.rfind(cli::TPortSpec{0, d->Path()}.Name() + ": ", 0) == 0;
+    EXPECT_TRUE(named) << line;
+  }
+}
+
+TEST_F(CliStation, OneSilentDeviceFailsItsPortAloneAndTheRunIsStatusOne) {
+  StartAll();
+  devices[2]->AddFault({rv7ksim::TFaultKind::Silence, 0, 0, -1, 0, 0});
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  const auto r = RunAll({"--log", log, "write", image});
+  EXPECT_EQ(r.Status, cli::kExitNoDevice);
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), kPorts);
+  for (size_t i = 0; i < kPorts; ++i) {
+    const json* j = RecordOf(records, devices[i]->Path());
+    ASSERT_TRUE(j);
+    EXPECT_EQ(j->at("outcome"), i == 2 ? "no_answer" : "done") << i;
+    EXPECT_EQ(j->at("exit_status"), i == 2 ? 1 : 0) << i;
+    if (i != 2) {
+      EXPECT_TRUE(Holds(*devices[i], image)) << i;
+    }
+  }
+  EXPECT_EQ(Requests(*devices[2], kCmdWriteBlock).size(), 0u);
+  const std::string port = cli::TPortSpec{0, devices[2]->Path()}.Name();
+  EXPECT_TRUE(Contains(r.Err, port + ": Прибор не отвечает!")) << r.Err;
+  EXPECT_TRUE(Contains(r.Out, "devices done: 3, failed: 1\n")) << r.Out;
+}
+
+TEST_F(CliStation, ADeviceGoneMidWriteFailsItsPortWhileTheOthersFinishExact) {
+  StartAll();
+  const std::string image = Image();
+  const std::string gone = devices[1]->Path();
+  std::thread unplug([&] {
+    devices[1]->WaitForRequests(60, 20000);
+    devices[1].reset();  // the device and its line are gone, as an adapter pulled out
+  });
+  const auto r = RunAll({"write", image});
+  unplug.join();
+  EXPECT_EQ(r.Status, cli::kExitNoDevice) << r.Err;
+  for (size_t i : {0u, 2u, 3u}) EXPECT_TRUE(Holds(*devices[i], image)) << i;
+  EXPECT_TRUE(Contains(r.Out, cli::TPortSpec{0, gone}.Name() + " ")) << r.Out;
+  EXPECT_TRUE(Contains(r.Out, "devices done: 3, failed: 1\n")) << r.Out;
+}
+
+TEST_F(CliStation, CtrlCStopsEveryPortRecordsEachAndLeavesTheFastMode) {
+  StartAll();
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  cli::TStopRequest stop;
+  std::thread press([&] {
+    for (const auto& d : devices) d->WaitForRequests(40, 20000);
+    stop.Request();
+  });
+  const auto r = RunAll({"--log", log, "write", image}, &stop);
+  press.join();
+  EXPECT_EQ(r.Status, cli::kExitStopped);
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), kPorts);
+  for (const auto& d : devices) {
+    const json* j = RecordOf(records, d->Path());
+    ASSERT_TRUE(j);
+    EXPECT_EQ(j->at("outcome"), "stopped");
+    EXPECT_EQ(j->at("exit_status"), 130);
+    const auto req = Requests(*d);
+    ASSERT_FALSE(req.empty());
+    EXPECT_EQ(req.back()[3], kCmdModeSwitch) << d->Path() << ": the last request leaves";
+    EXPECT_EQ(req.back()[5], kModeLeave) << d->Path();
+  }
+}
+
+TEST_F(CliStation, ReadSavesOneFilePerPortWithThePortInItsName) {
+  StartAll(2);
+  const std::string file = dir.File("dump.bin");
+  const auto r = RunAll({"-q", "read", file});
+  ASSERT_EQ(r.Status, cli::kExitDone) << r.Err;
+  for (const auto& d : devices) {
+    const std::string path = cli::WithPortName(file, cli::TPortSpec{0, d->Path()}.Name());
+    const TImageFileContent f = ReadImageFile(path);
+    ASSERT_EQ(f.Status, TImageLoadStatus::Ok) << path;
+    TData m = d->Memory();
+    m.resize(kEnd + 1);
+    EXPECT_EQ(f.Image, m) << path;
+  }
+}
+
+TEST_F(CliStation, BadPortListsAreUsageErrorsWithNothingSent) {
+  StartAll(2);
+  const std::string a = devices[0]->Path(), b = devices[1]->Path();
+  const std::vector<std::vector<std::string>> cases = {
+      {"-p", a, "-p", a, "range"},       // named twice
+      {"-p", a, "-p", "17", "range"},    // outside 1 to 16
+      {"-p", "3,,4", "-p", b, "range"},  // an empty element
+      {"-p", "", "range"},               // an empty list
+      {"-p", a, "-p", b, "scan"},        // scan takes one port
+      {"--demo", "17", "range"},         // too many virtual devices
+  };
+  for (const auto& args : cases) {
+    const auto r = RunBare(args);
+    EXPECT_EQ(r.Status, cli::kExitUsage) << args[1] << " " << args[3];
+  }
+  for (const auto& d : devices) EXPECT_EQ(d->RequestCount(), 0u);
+}
+
+TEST(StationSeverity, AnUnansweredPortOutweighsDifferencesARefusedFileAndUsage) {
+  using namespace cli;
+  const int order[] = {kExitDone, kExitUsage, kExitFileRefused, kExitDifferences, kExitNoDevice};
+  for (size_t i = 1; i < std::size(order); ++i)
+    EXPECT_GT(StationSeverity(order[i]), StationSeverity(order[i - 1])) << order[i];
+}
+
+}  // namespace
+}  // namespace dikton
