@@ -121,6 +121,7 @@ nlohmann::ordered_json JobRecord(const TCommandResult& r, const TJobContext& c) 
   j["port"] = json{{"given", c.PortGiven}, {"opened", c.PortOpened}};
   j["address"] = c.Address;
   j["command"] = c.Command;
+  if (c.Device > 0) j["device"] = c.Device;
   if (c.FilePath.empty()) {
     j["file"] = nullptr;
   } else {

@@ -27,6 +27,7 @@ struct TJobContext {
   std::string Host = HostName();
   std::string ProgramVersion;
   int ExitStatus = 0;
+  int Device = 0;  // the station's loop: the device's running number on its port; 0: none
 
   static std::string HostName();
 };

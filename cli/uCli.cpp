@@ -115,6 +115,7 @@ class TRun {
     job.PortGiven = ports_.Given;
     job.PortOpened = ports_.Opened;
     job.Address = o_.Address;
+    job.Device = o_.Device;
     job.ProgramVersion = DIKTON_VERSION;
     job.Start = std::chrono::system_clock::now();
     const auto steadyStart = std::chrono::steady_clock::now();
@@ -342,7 +343,7 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
   TStopRequest ownStop;
   TStopRequest& stop = env.Stop ? *env.Stop : ownStop;
 
-  if (o.Ports.size() > 1 || o.DemoCount > 1) return RunStation(o, env, stop, log.get());
+  if (o.Ports.size() > 1 || o.DemoCount > 1 || o.Loop) return RunStation(o, env, stop, log.get());
 
   TPortMap ports;
   uint8_t port = o.Port;

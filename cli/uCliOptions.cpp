@@ -116,6 +116,12 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
         return TUsageError{"--demo takes 1 to " + std::to_string(kMaxDemoDevices) + " devices"};
       o.Demo = true;
       o.DemoCount = n;
+    } else if (name == "--loop") {
+      error = flag(o.Loop);
+    } else if (name == "--count") {
+      std::string v;
+      if (!value(v) || !ParseInt(v, o.Count) || o.Count < 1)
+        return TUsageError{"option --count needs a number of devices, 1 or more"};
     } else if (name == "-q" || name == "--quiet") {
       error = flag(o.Quiet);
     } else {
@@ -139,10 +145,11 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
                          words[c.Arguments + 1]};
     o.Command = c.Command;
     o.Args.assign(words.begin() + 1, words.end());
-    const bool several = o.Ports.size() > 1 || o.DemoCount > 1;
+    if (o.Count > 0 && !o.Loop) return TUsageError{"--count is for --loop"};
+    const bool several = o.Ports.size() > 1 || o.DemoCount > 1 || o.Loop;
     if (several && (o.Command == TCommand::Info || o.Command == TCommand::Extract ||
                     o.Command == TCommand::Scan))
-      return TUsageError{std::string(c.Name) + " takes one port"};
+      return TUsageError{std::string(c.Name) + (o.Loop ? " has no loop" : " takes one port")};
     return o;
   }
   return TUsageError{"unknown command " + words[0]};
@@ -153,7 +160,7 @@ const std::string_view kUsage =
     "commands: range | read FILE | write FILE | sound LIST | verify FILE | info FILE |\n"
     "          extract FILE DIR | scan\n"
     "options: -p PORTS, -a N, --no-verify, --stop-on-difference, --trace FILE, --log FILE,\n"
-    "         --json, --demo [N], -q\n"
+    "         --json, --demo [N], --loop, --count N, -q\n"
     "(dikton-cli --help explains them)\n";
 
 const std::string_view kHelp =
@@ -191,6 +198,10 @@ Options (anywhere on the line; "--" ends them):
       --demo [N]        the built-in virtual device (POSIX): 1 MiB, sound area 0x3200 to
                         0xFFFFF, address 127; N (up to 16) starts N of them, each with its
                         own content, on ports 1 to N
+      --loop            on every port, program each device put on it: wait until one
+                        answers, run the command, wait until it is taken off, and again,
+                        until Ctrl+C; every device gets its record with --log
+      --count N         with --loop: end after N devices in all
   -q, --quiet           no progress bar
   -h, --help            this text
       --version         the program's version

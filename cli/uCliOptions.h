@@ -24,6 +24,9 @@ struct TCliOptions {
   // at once. Port and PortPath hold the first.
   std::vector<TPortSpec> Ports;
   int DemoCount = 0;      // --demo [N]: N virtual devices on ports 1..N
+  bool Loop = false;      // --loop: each port programs every device put on it, until Ctrl+C
+  int Count = 0;          // --count N: the loop ends after N devices in all; 0: no end
+  int Device = 0;         // set by the station's loop for each job: the device's number
   uint8_t Address = 127;  // 1..127
   bool NoVerify = false;
   bool StopOnDifference = false;

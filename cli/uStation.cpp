@@ -1,13 +1,18 @@
 #include "uStation.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "uConst_Orbis.h"
 #include "uDemo.h"
+#include "uMainCommands.h"
 #include "uStationView.h"
 
 namespace dikton::cli {
@@ -32,59 +37,195 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+constexpr auto kPresencePeriod = std::chrono::milliseconds(500);  // loop: between two queries
+constexpr auto kReopenPeriod = std::chrono::milliseconds(1000);   // loop: a port not opened yet
+constexpr int kSilentToBeGone = 2;  // loop: silent queries in a row that mean the device is off
+
+// --count: the devices the loop may still start, shared by every port.
+class TDeviceCount {
+ public:
+  explicit TDeviceCount(int limit) : limit_(limit) {}
+  bool Take() { return limit_ == 0 || taken_.fetch_add(1) < limit_; }
+  bool Exhausted() const { return limit_ != 0 && taken_.load() >= limit_; }
+
+ private:
+  const int limit_;
+  std::atomic<int> taken_{0};
+};
+
 // One port of the station: everything it uses is its own, but for the view and the log.
 struct TSession {
   TPortSpec Spec;
   size_t Row = 0;
   TStopRequest Stop;
   std::ostringstream Out, Err;
-  TJobOutcome Outcome;
+  TJobOutcome Outcome;    // of the last job
+  int Worst = kExitDone;  // the worst status of its jobs
+  // The loop's waits end early on a stop.
+  std::mutex Mutex;
+  std::condition_variable Cv;
+  bool Stopping = false;
+
+  void RequestStop() {
+    {
+      std::lock_guard lock(Mutex);
+      Stopping = true;
+    }
+    Cv.notify_all();
+    Stop.Request();
+  }
+  // False when the station is being stopped.
+  bool Pause(std::chrono::milliseconds d) {
+    std::unique_lock lock(Mutex);
+    return !Cv.wait_for(lock, d, [&] { return Stopping; });
+  }
+  bool Stopped() {
+    std::lock_guard lock(Mutex);
+    return Stopping;
+  }
 };
 
-void RunSession(TSession& s, const TCliOptions& o, const TCliEnv& env, const TPortMap* demoPorts,
-                TStationView& view, TJobLog* log) {
-  TCliOptions po = o;
-  po.Ports = {s.Spec};
-  po.Demo = false;
-  po.DemoCount = 0;
-  const std::string name = s.Spec.Name();
-  if (po.Command == TCommand::Read) po.Args[0] = WithPortName(o.Args[0], name);
-
-  TPortMap ports = demoPorts ? *demoPorts : TPortMap{};
-  uint8_t port = s.Spec.Number;
-  if (port == 0) {
-    port = uint8_t(kMinPort);
-    ports.Map(port, s.Spec.Path);
+// What one session does on its thread: one job, or in a loop one job per device put on it.
+class TSessionRun {
+ public:
+  TSessionRun(TSession& s, const TCliOptions& o, const TCliEnv& env, const TPortMap* demoPorts,
+              TStationView& view, TJobLog* log, TDeviceCount& count)
+      : s_(s),
+        o_(o),
+        view_(view),
+        log_(log),
+        count_(count),
+        demo_(demoPorts != nullptr),
+        ports_(demoPorts ? *demoPorts : TPortMap{}),
+        env_(s.Out, s.Err) {
+    port_ = s.Spec.Number;
+    if (port_ == 0) {
+      port_ = uint8_t(kMinPort);
+      ports_.Map(port_, s.Spec.Path);
+    }
+    link_ = env.Link;
+    link_.Ports = &ports_;
+    env_.Stop = &s.Stop;
+    const size_t row = s.Row;
+    env_.Hooks.Message = [&view, row](std::string_view text) {
+      view.Message(row, std::string(text));
+    };
+    env_.Hooks.Progress = [&view, row](uint32_t done, uint32_t total, double rate, int differences,
+                                       bool readBack) {
+      view.Update(row, [&](TPortRow& r) {
+        r.Done = done, r.Total = total, r.Rate = rate;
+        r.Differences = size_t(std::max(differences, 0));
+        if (readBack) r.Phase = TStationPhase::Verifying;
+      });
+    };
   }
-  TLinkContext link = env.Link;
-  link.Ports = &ports;
-  TTrace trace;
-  if (!o.TracePath.empty() && !trace.Start(WithPortName(o.TracePath, name), link)) {
-    view.Message(s.Row, "dikton-cli: " + WithPortName(o.TracePath, name) + ": cannot be written");
-    s.Outcome.Status = kExitFileRefused;
-    s.Outcome.Result.Outcome = TOutcome::FileRefused;
-    return;
+
+  void Go() {
+    const std::string trace = WithPortName(o_.TracePath, s_.Spec.Name());
+    if (!o_.TracePath.empty() && !trace_.Start(trace, link_)) {
+      view_.Message(s_.Row, "dikton-cli: " + trace + ": cannot be written");
+      s_.Outcome.Status = s_.Worst = kExitFileRefused;
+      s_.Outcome.Result.Outcome = TOutcome::FileRefused;
+      view_.Update(s_.Row, [&](TPortRow& r) {
+        r.Phase = TStationPhase::Failed;
+        r.Status = kExitFileRefused;
+        r.Outcome = std::string(OutcomeWord(TOutcome::FileRefused));
+      });
+      return;
+    }
+    env_.Link = link_;
+    if (!o_.Loop) {
+      Job(0);
+      return;
+    }
+    for (int device = 1;; ++device) {
+      if (!WaitForDevice() || !count_.Take()) return;
+      Job(device);
+      if (s_.Stopped() || count_.Exhausted() || !WaitUntilGone()) return;
+    }
   }
 
-  TCliEnv senv(s.Out, s.Err);
-  senv.Stop = &s.Stop;
-  senv.Link = link;
-  const size_t row = s.Row;
-  senv.Hooks.Message = [&view, row](std::string_view text) {
-    view.Message(row, std::string(text));
-  };
-  senv.Hooks.Progress = [&view, row](uint32_t done, uint32_t total, double rate, int differences,
-                                     bool readBack) {
-    view.Update(row, [&](TPortRow& r) {
-      r.Done = done, r.Total = total, r.Rate = rate;
-      r.Differences = size_t(std::max(differences, 0));
-      if (readBack) r.Phase = TStationPhase::Verifying;
+ private:
+  void Job(int device) {
+    TCliOptions po = o_;
+    po.Ports = {s_.Spec};
+    po.Demo = false;
+    po.DemoCount = 0;
+    po.Device = device;
+    if (po.Command == TCommand::Read) {
+      po.Args[0] = WithPortName(o_.Args[0], s_.Spec.Name());
+      // Each device of a loop its own file.
+      if (device > 0) po.Args[0] = WithPortName(po.Args[0], std::to_string(device));
+    }
+    view_.Update(s_.Row, [&](TPortRow& r) {
+      r.Phase = JobPhase(o_.Command);
+      r.Done = r.Total = 0;
+      r.Differences = 0;
+      r.Outcome.clear();
+      r.Message.clear();
     });
-  };
-  view.Update(row, [&](TPortRow& r) { r.Phase = JobPhase(o.Command); });
-  s.Outcome = RunJob(po, senv, s.Stop, link, log, port, demoPorts ? "demo" : s.Spec.Given(),
-                     ports.DeviceFor(port));
-}
+    s_.Outcome = RunJob(po, env_, s_.Stop, link_, log_, port_, demo_ ? "demo" : s_.Spec.Given(),
+                        ports_.DeviceFor(port_));
+    if (StationSeverity(s_.Outcome.Status) > StationSeverity(s_.Worst))
+      s_.Worst = s_.Outcome.Status;
+    const TJobOutcome& j = s_.Outcome;
+    view_.Update(s_.Row, [&](TPortRow& r) {
+      r.Phase = j.Status == kExitDone ? TStationPhase::Done : TStationPhase::Failed;
+      r.Outcome = std::string(OutcomeWord(j.Result.Outcome));
+      r.Differences = j.Result.DifferenceCount();
+      r.Seconds = j.Seconds;
+      r.Status = j.Status;
+      (j.Status == kExitDone ? r.DevicesDone : r.DevicesFailed)++;
+    });
+  }
+
+  // One range query with one attempt and no message: whether a device answers on the port.
+  TOutcome Query() {
+    TTermSettings quiet;
+    quiet.Hooks.Message = [](std::string_view) {};
+    TTermDialog dialog(s_.Err, quiet, s_.Stop, link_.Clock ? *link_.Clock : SystemClock());
+    TMainCommands cmd(dialog, link_);
+    cmd.RaisePortError = false;
+    cmd.SetSettings(port_, o_.Address);
+    return cmd.ScanClick(o_.Address, o_.Address).Outcome;
+  }
+
+  bool WaitForDevice() {
+    for (;;) {
+      if (s_.Stopped() || count_.Exhausted()) return false;
+      const TOutcome q = Query();
+      if (q == TOutcome::Done) return true;
+      const bool closed = q == TOutcome::PortNotOpened;
+      view_.Update(s_.Row, [&](TPortRow& r) {
+        r.Phase = TStationPhase::Waiting;
+        r.Message = closed ? ErrorBoxText(txt::CantOpenPort) : "";
+      });
+      if (!s_.Pause(closed ? kReopenPeriod : kPresencePeriod)) return false;
+    }
+  }
+
+  // Until the device has been taken off the fixture: one that stays on it is not programmed
+  // again.
+  bool WaitUntilGone() {
+    for (int silent = 0; silent < kSilentToBeGone;) {
+      if (!s_.Pause(kPresencePeriod)) return false;
+      silent = Query() == TOutcome::Done ? 0 : silent + 1;
+    }
+    return true;
+  }
+
+  TSession& s_;
+  const TCliOptions& o_;
+  TStationView& view_;
+  TJobLog* log_;
+  TDeviceCount& count_;
+  const bool demo_;
+  TPortMap ports_;
+  uint8_t port_ = 0;
+  TLinkContext link_;
+  TTrace trace_;
+  TCliEnv env_;
+};
 
 }  // namespace
 
@@ -138,30 +279,26 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
 
   // Ctrl+C is every port's stop button.
   auto stopAll = [&sessions] {
-    for (auto& s : sessions) s->Stop.Request();
+    for (auto& s : sessions) s->RequestStop();
   };
   stop.Listen(stopAll);
   if (stop.Requested()) stopAll();
+  TDeviceCount count(o.Count);
   {
     std::vector<std::thread> threads;
     for (auto& s : sessions) {
       threads.emplace_back([&, session = s.get()] {
         try {
-          RunSession(*session, o, env, demo ? &demoPorts : nullptr, view, log);
+          TSessionRun(*session, o, env, demo ? &demoPorts : nullptr, view, log, count).Go();
         } catch (const std::exception& e) {
           // Whatever went wrong is this port's alone.
           view.Message(session->Row, std::string("dikton-cli: ") + e.what());
-          session->Outcome.Status = kExitNoDevice;
-          session->Outcome.Result.Outcome = TOutcome::NoAnswer;
+          session->Outcome.Status = session->Worst = kExitNoDevice;
+          view.Update(session->Row, [&](TPortRow& r) {
+            r.Phase = TStationPhase::Failed;
+            r.Status = kExitNoDevice;
+          });
         }
-        const TJobOutcome& j = session->Outcome;
-        view.Update(session->Row, [&](TPortRow& r) {
-          r.Phase = j.Status == kExitDone ? TStationPhase::Done : TStationPhase::Failed;
-          r.Outcome = std::string(OutcomeWord(j.Result.Outcome));
-          r.Differences = j.Result.DifferenceCount();
-          r.Seconds = j.Seconds;
-          r.Status = j.Status;
-        });
       });
     }
     for (auto& t : threads) t.join();
@@ -182,12 +319,12 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
   if (!messages.empty() && env.ErrIsTerminal && !o.Quiet) {
     for (const auto& [port, text] : messages) env.Err << port << ": " << text << '\n';
   }
-  PrintStationSummary(o.Json ? env.Err : env.Out, view.Rows());
+  PrintStationSummary(o.Json ? env.Err : env.Out, view.Rows(), o.Loop);
 
   if (stop.Requested()) return kExitStopped;
   int worst = kExitDone;
   for (const auto& s : sessions)
-    if (StationSeverity(s->Outcome.Status) > StationSeverity(worst)) worst = s->Outcome.Status;
+    if (StationSeverity(s->Worst) > StationSeverity(worst)) worst = s->Worst;
   return worst;
 }
 

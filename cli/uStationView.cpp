@@ -185,17 +185,27 @@ void TStationView::LineLocked(size_t row) {
   err_.flush();
 }
 
-void PrintStationSummary(std::ostream& out, const std::vector<TPortRow>& rows) {
-  out << Pad("port", 10) << Pad("address", 8) << Pad("outcome", 20) << Pad("differences", 12)
-      << "seconds\n";
-  size_t done = 0;
-  for (const TPortRow& r : rows) {
-    if (r.Status == 0) ++done;
-    out << Pad(r.Port, 10) << Pad(std::to_string(r.Address), 8)
-        << Pad(r.Outcome.empty() ? "-" : r.Outcome, 20) << Pad(std::to_string(r.Differences), 12)
-        << Printf("%.1f", r.Seconds) << '\n';
+void PrintStationSummary(std::ostream& out, const std::vector<TPortRow>& rows, bool loop) {
+  int done = 0, failed = 0;
+  if (loop) {
+    out << Pad("port", 10) << Pad("address", 8) << Pad("done", 8) << "failed\n";
+    for (const TPortRow& r : rows) {
+      out << Pad(r.Port, 10) << Pad(std::to_string(r.Address), 8)
+          << Pad(std::to_string(r.DevicesDone), 8) << r.DevicesFailed << '\n';
+      done += r.DevicesDone;
+      failed += r.DevicesFailed;
+    }
+  } else {
+    out << Pad("port", 10) << Pad("address", 8) << Pad("outcome", 20) << Pad("differences", 12)
+        << "seconds\n";
+    for (const TPortRow& r : rows) {
+      r.Status == 0 ? ++done : ++failed;
+      out << Pad(r.Port, 10) << Pad(std::to_string(r.Address), 8)
+          << Pad(r.Outcome.empty() ? "-" : r.Outcome, 20) << Pad(std::to_string(r.Differences), 12)
+          << Printf("%.1f", r.Seconds) << '\n';
+    }
   }
-  out << "devices done: " << done << ", failed: " << rows.size() - done << '\n';
+  out << "devices done: " << done << ", failed: " << failed << '\n';
 }
 
 }  // namespace dikton::cli

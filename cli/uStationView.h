@@ -28,6 +28,7 @@ struct TPortRow {
   std::string Message;  // the last message the port's command showed
   double Seconds = 0;   // of the job, once it has ended
   int Status = -1;      // the job's exit status, once it has ended
+  int DevicesDone = 0, DevicesFailed = 0;  // the jobs that ended so, in a loop more than one
 };
 
 class TStationView {
@@ -70,8 +71,8 @@ class TStationView {
   bool dirty_ = false;
 };
 
-// The table at the end: port, address, outcome, differences, seconds; then the count of
-// devices done and failed.
-void PrintStationSummary(std::ostream& out, const std::vector<TPortRow>& rows);
+// The table at the end: port, address, outcome, differences, seconds (in a loop: port,
+// address, the devices done and failed); then the count of devices done and failed.
+void PrintStationSummary(std::ostream& out, const std::vector<TPortRow>& rows, bool loop = false);
 
 }  // namespace dikton::cli

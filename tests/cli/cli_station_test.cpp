@@ -1,9 +1,11 @@
 // dikton-cli on several ports at once, in-process against virtual devices (also under Wine):
 // every port its own job and outcome, one record each, the run's status the worst port's.
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "CliFixture.h"
+#include "UnderWine.h"
 #include "uStation.h"
 
 namespace dikton {
@@ -203,6 +205,67 @@ TEST_F(CliStation, BadPortListsAreUsageErrorsWithNothingSent) {
     EXPECT_EQ(r.Status, cli::kExitUsage) << args[1] << " " << args[3];
   }
   for (const auto& d : devices) EXPECT_EQ(d->RequestCount(), 0u);
+}
+
+// Waits, without a clock, until the device has been written and then told to leave the fast
+// mode: the job on it has ended.
+void WaitUntilWrittenAndLeft(const rv7ksim::TVirtualDevice& d) {
+  for (;;) {
+    const auto r = Requests(d);
+    if (!Requests(d, kCmdWriteBlock).empty() && !r.empty() && r.back()[3] == kCmdModeSwitch &&
+        r.back()[5] == kModeLeave)
+      return;
+    ASSERT_TRUE(d.WaitForRequests(d.RequestCount() + 1, 20000)) << "the station went quiet";
+  }
+}
+
+TEST_F(CliStation, LoopProgramsEachDevicePutOnThePortOnceAndRecordsEach) {
+  // The fixture is a link that the test points at one device and then another, as a
+  // technician takes one off the needle-bed and puts the next on. Wine's COM ports are the
+  // host's own links, which the test cannot repoint, so this runs on POSIX only.
+  if (test::UnderWine()) GTEST_SKIP() << "the COM port of a Wine prefix is not the test's link";
+  StartAll(2);
+  const std::string fixture = dir.File("fixture");
+  std::filesystem::create_symlink(devices[0]->Path(), fixture);
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  cli::TStopRequest stop;
+  std::thread technician([&] {
+    WaitUntilWrittenAndLeft(*devices[0]);
+    // Taken off: it answers nothing from now on. Two silent queries later the station takes
+    // the fixture for empty, and only then is the next device put on.
+    const size_t seen = devices[0]->RequestCount();
+    devices[0]->AddFault({rv7ksim::TFaultKind::Silence, 0, 0, -1, 0, 0});
+    devices[0]->WaitForRequests(seen + 2, 20000);
+    std::filesystem::remove(fixture);
+    std::filesystem::create_symlink(devices[1]->Path(), fixture);
+    WaitUntilWrittenAndLeft(*devices[1]);
+    // The second stays on the fixture: it must not be programmed again before the stop.
+    const size_t queries = devices[1]->RequestCount();
+    devices[1]->WaitForRequests(queries + 3, 20000);
+    stop.Request();
+  });
+  const auto r = RunBare({"-p", fixture, "--loop", "--log", log, "write", image}, &stop);
+  technician.join();
+  EXPECT_EQ(r.Status, cli::kExitStopped) << r.Err;
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), 2u) << "one record a device, neither programmed twice";
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(records[i].at("device"), i + 1);
+    EXPECT_EQ(records[i].at("outcome"), "done");
+    EXPECT_EQ(records[i].at("port").at("given"), fixture);
+    EXPECT_TRUE(Holds(*devices[i], image)) << i;
+  }
+  EXPECT_TRUE(Contains(r.Out, "devices done: 2, failed: 0\n")) << r.Out;
+}
+
+TEST_F(CliStation, LoopEndsAfterCountDevices) {
+  StartAll(2);
+  const std::string image = Image();
+  const auto r = RunAll({"--loop", "--count", "2", "-q", "write", image});
+  EXPECT_EQ(r.Status, cli::kExitDone) << r.Err;
+  for (const auto& d : devices) EXPECT_TRUE(Holds(*d, image));
+  EXPECT_TRUE(Contains(r.Out, "devices done: 2, failed: 0\n")) << r.Out;
 }
 
 TEST(StationSeverity, AnUnansweredPortOutweighsDifferencesARefusedFileAndUsage) {
