@@ -15,6 +15,7 @@ int main(int argc, char* argv[]) {
   const bool terminal = dikton::cli::StderrIsTerminal();
   dikton::cli::TCliEnv env(std::cout, std::cerr);
   env.ErrIsTerminal = terminal;
+  env.TerminalEscapes = terminal && dikton::cli::EnableTerminalEscapes();
   env.Columns = terminal ? dikton::cli::TerminalColumns() : 0;
   env.Stop = &stop;
   const int status = dikton::cli::RunCli(args, env);

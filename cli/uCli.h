@@ -30,6 +30,7 @@ struct TCliEnv {
   std::ostream& Out;
   std::ostream& Err;
   bool ErrIsTerminal = false;
+  bool TerminalEscapes = true;   // that terminal redraws rows in place (the station's view)
   int Columns = 0;               // of that terminal; 0: not known
   TStopRequest* Stop = nullptr;  // nullptr: nothing stops a run
   // The clock and the line factory pass through (tests fix the date, or put a double on the

@@ -262,7 +262,8 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
   }
 
   const auto t0 = std::chrono::steady_clock::now();
-  TStationView view(env.Err, env.ErrIsTerminal && !o.Quiet, env.Columns, [t0] {
+  const bool rows = env.ErrIsTerminal && env.TerminalEscapes && !o.Quiet;
+  TStationView view(env.Err, rows, env.Columns, [t0] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   });
   std::vector<std::unique_ptr<TSession>> sessions;
@@ -316,7 +317,7 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
     }
   }
   const auto messages = view.Messages();
-  if (!messages.empty() && env.ErrIsTerminal && !o.Quiet) {
+  if (!messages.empty() && rows) {
     for (const auto& [port, text] : messages) env.Err << port << ": " << text << '\n';
   }
   PrintStationSummary(o.Json ? env.Err : env.Out, view.Rows(), o.Loop);

@@ -28,5 +28,8 @@ bool StderrIsTerminal();
 int TerminalColumns();
 // Makes the console show UTF-8 where it needs to be told.
 void PrepareConsole();
+// Lets the terminal on stderr take the cursor escapes that redraw rows in place (on Windows,
+// virtual terminal processing); false where it cannot.
+bool EnableTerminalEscapes();
 
 }  // namespace dikton::cli

@@ -64,4 +64,6 @@ int TerminalColumns() {
 
 void PrepareConsole() {}
 
+bool EnableTerminalEscapes() { return true; }
+
 }  // namespace dikton::cli

@@ -49,4 +49,13 @@ int TerminalColumns() {
 
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
+bool EnableTerminalEscapes() {
+  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(err, &mode)) return false;
+  // Windows 10 and later; an older console refuses it, and the rows are then lines.
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 }  // namespace dikton::cli
