@@ -173,6 +173,7 @@ class TSessionRun {
       r.Phase = j.Status == kExitDone ? TStationPhase::Done : TStationPhase::Failed;
       r.Outcome = std::string(OutcomeWord(j.Result.Outcome));
       r.Differences = j.Result.DifferenceCount();
+      if (j.Result.BytesTotal > 0) r.Done = j.Result.BytesDone, r.Total = j.Result.BytesTotal;
       r.Seconds = j.Seconds;
       r.Status = j.Status;
       (j.Status == kExitDone ? r.DevicesDone : r.DevicesFailed)++;
