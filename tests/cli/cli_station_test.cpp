@@ -19,6 +19,13 @@ constexpr uint32_t kStart = 0x3200;
 constexpr uint32_t kEnd = 0x3FFF;
 constexpr size_t kPorts = 4;
 
+// The port as -p takes a device's path ("COM3" under Wine is port 3).
+cli::TPortSpec Spec(const std::string& path) {
+  std::vector<cli::TPortSpec> ports;
+  EXPECT_FALSE(cli::AddPorts(path, ports));
+  return ports.empty() ? cli::TPortSpec{} : ports[0];
+}
+
 class CliStation : public test::TCliTest {
  protected:
   void StartAll(size_t n = kPorts) {
@@ -74,7 +81,7 @@ class CliStation : public test::TCliTest {
   }
   const json* RecordOf(const std::vector<json>& log, const std::string& path) {
     for (const json& j : log)
-      if (j.at("port").at("given") == path) return &j;
+      if (j.at("port").at("given") == Spec(path).Given()) return &j;
     return nullptr;
   }
   std::vector<std::unique_ptr<rv7ksim::TVirtualDevice>> devices;
@@ -103,7 +110,7 @@ TEST_F(CliStation, FourPortsWriteOneImageEachWithItsRecord) {
     const std::string line = r.Err.substr(p, nl - p);
     bool named = false;
     for (const auto& d : devices)
-      named = named || line.rfind(cli::TPortSpec{0, d->Path()}.Name() + ": ", 0) == 0;
+      named = named || line.rfind(Spec(d->Path()).Name() + ": ", 0) == 0;
     EXPECT_TRUE(named) << line;
   }
 }
@@ -127,7 +134,7 @@ TEST_F(CliStation, OneSilentDeviceFailsItsPortAloneAndTheRunIsStatusOne) {
     }
   }
   EXPECT_EQ(Requests(*devices[2], kCmdWriteBlock).size(), 0u);
-  const std::string port = cli::TPortSpec{0, devices[2]->Path()}.Name();
+  const std::string port = Spec(devices[2]->Path()).Name();
   EXPECT_TRUE(Contains(r.Err, port + ": Прибор не отвечает!")) << r.Err;
   EXPECT_TRUE(Contains(r.Out, "devices done: 3, failed: 1\n")) << r.Out;
 }
@@ -144,7 +151,7 @@ TEST_F(CliStation, ADeviceGoneMidWriteFailsItsPortWhileTheOthersFinishExact) {
   unplug.join();
   EXPECT_EQ(r.Status, cli::kExitNoDevice) << r.Err;
   for (size_t i : {0u, 2u, 3u}) EXPECT_TRUE(Holds(*devices[i], image)) << i;
-  EXPECT_TRUE(Contains(r.Out, cli::TPortSpec{0, gone}.Name() + " ")) << r.Out;
+  EXPECT_TRUE(Contains(r.Out, Spec(gone).Name() + " ")) << r.Out;
   EXPECT_TRUE(Contains(r.Out, "devices done: 3, failed: 1\n")) << r.Out;
 }
 
@@ -180,7 +187,7 @@ TEST_F(CliStation, ReadSavesOneFilePerPortWithThePortInItsName) {
   const auto r = RunAll({"-q", "read", file});
   ASSERT_EQ(r.Status, cli::kExitDone) << r.Err;
   for (const auto& d : devices) {
-    const std::string path = cli::WithPortName(file, cli::TPortSpec{0, d->Path()}.Name());
+    const std::string path = cli::WithPortName(file, Spec(d->Path()).Name());
     const TImageFileContent f = ReadImageFile(path);
     ASSERT_EQ(f.Status, TImageLoadStatus::Ok) << path;
     TData m = d->Memory();
@@ -253,7 +260,7 @@ TEST_F(CliStation, LoopProgramsEachDevicePutOnThePortOnceAndRecordsEach) {
   for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(records[i].at("device"), i + 1);
     EXPECT_EQ(records[i].at("outcome"), "done");
-    EXPECT_EQ(records[i].at("port").at("given"), fixture);
+    EXPECT_EQ(records[i].at("port").at("given"), Spec(fixture).Given());
     EXPECT_TRUE(Holds(*devices[i], image)) << i;
   }
   EXPECT_TRUE(Contains(r.Out, "devices done: 2, failed: 0\n")) << r.Out;
