@@ -46,6 +46,14 @@ TCommandResult Ended(TOutcome outcome, TRefusal refusal = TRefusal::None, std::s
   return r;
 }
 
+// What write-all writes and its read-back reads: the image's range and the fragment directory.
+void SetRegions(TRV7KWriteThread& worker, const TProgramState& state) {
+  worker.StartSoundAddr = int32_t(state.StartSoundAddr);
+  worker.EndSoundAddr = int32_t(state.EndSoundAddr);
+  worker.DirectoryAddr = int32_t(kDirectoryAddr);
+  worker.DirectoryCount = int32_t(kDirectoryCount);
+}
+
 // What every job leaves in its worker: the counts of its last pass and the retries.
 void TakeCounts(const TRV7KSoundThread& worker, TCommandResult& r) {
   r.BytesDone = uint32_t(std::max(worker.BytesDone, 0));
@@ -201,10 +209,7 @@ TCommandResult TMainCommands::WriteAllClick() {
   if (!State.ImageFromDevice) {
     if (auto refused = CheckDeviceRange(*worker)) return *refused;
   }
-  worker->StartSoundAddr = int32_t(State.StartSoundAddr);
-  worker->EndSoundAddr = int32_t(State.EndSoundAddr);
-  worker->DirectoryAddr = int32_t(kDirectoryAddr);
-  worker->DirectoryCount = int32_t(kDirectoryCount);
+  SetRegions(*worker, State);
   const TRunOutcome run = RunWorker(*worker, *window);
   TCommandResult r;
   TakeCounts(*worker, r);
@@ -234,10 +239,7 @@ TCommandResult TMainCommands::VerifyClick() {
   if (!Connect(*worker, window.get())) return PortFailure();
   if (auto refused = CheckDeviceRange(*worker)) return *refused;
   worker->VerifyOnly = true;
-  worker->StartSoundAddr = int32_t(State.StartSoundAddr);
-  worker->EndSoundAddr = int32_t(State.EndSoundAddr);
-  worker->DirectoryAddr = int32_t(kDirectoryAddr);
-  worker->DirectoryCount = int32_t(kDirectoryCount);
+  SetRegions(*worker, State);
   const TRunOutcome run = RunWorker(*worker, *window);
   TCommandResult r;
   TakeCounts(*worker, r);

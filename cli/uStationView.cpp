@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "uTermText.h"
+
 namespace dikton::cli {
 namespace {
 
@@ -10,19 +12,6 @@ constexpr int kBarCells = 10;          // characters of a row's bar between its 
 constexpr int kPercentFull = 100;      // per cent
 constexpr int kTenth = 10;             // per cent between two lines off a terminal
 constexpr double kBytesPerKiB = 1024;  // bytes
-
-size_t Width(std::string_view s) {
-  return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
-std::string Cut(const std::string& s, size_t chars) {
-  size_t seen = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((s[i] & 0xC0) == 0x80) continue;
-    if (seen++ == chars) return s.substr(0, i);
-  }
-  return s;
-}
 
 std::string Pad(std::string s, size_t chars) {
   const size_t w = Width(s);

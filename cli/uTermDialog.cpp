@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "uConst_Orbis.h"
+#include "uTermText.h"
 #include "uWavFile.h"
 
 namespace dikton::cli {
@@ -18,20 +19,6 @@ constexpr double kBytesPerKiB = 1024;    // bytes
 constexpr int kSecondsPerMinute = 60;    // s
 constexpr std::string_view kYes = "Да";  // the toolkit's button captions
 constexpr std::string_view kNo = "Нет";
-
-// Characters, not bytes, of a UTF-8 string: what the terminal advances by.
-size_t Width(std::string_view s) {
-  return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
-std::string Cut(const std::string& s, size_t chars) {
-  size_t seen = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((s[i] & 0xC0) == 0x80) continue;
-    if (seen++ == chars) return s.substr(0, i);
-  }
-  return s;
-}
 
 std::string Format(const char* format, double value) {
   char text[32];

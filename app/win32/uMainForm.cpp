@@ -578,14 +578,7 @@ LRESULT TMainForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_DPICHANGED: {
-      // Moved to a monitor of another DPI: the system proposes the new frame, the layout
-      // follows.
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      if (suggested)
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      Layout(HIWORD(wParam));
+      Layout(FollowDpiChange(hwnd_, wParam, lParam));
       return 0;
     }
     case kMsgPlaceEditor:

@@ -158,12 +158,7 @@ LRESULT TfrmProcessStatus::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       return 0;  // only the logic closes the window
     case WM_DPICHANGED: {
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      if (suggested)
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      Layout(HIWORD(wParam));
+      Layout(FollowDpiChange(hwnd_, wParam, lParam));
       return 0;
     }
     default:

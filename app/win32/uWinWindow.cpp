@@ -144,4 +144,12 @@ void RunModal(HWND window, HWND owner, const std::function<bool()>& done) {
   if (quit) PostQuitMessage(quitCode);
 }
 
+int FollowDpiChange(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (const auto* suggested = reinterpret_cast<const RECT*>(lParam))
+    SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  return HIWORD(wParam);
+}
+
 }  // namespace dikton::win

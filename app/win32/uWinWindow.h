@@ -53,6 +53,10 @@ SIZE WindowSizeFor(int clientWidth, int clientHeight, DWORD style, DWORD exStyle
 // second line and take more than the frame computed for it).
 void SetClientSize(HWND window, int clientWidth, int clientHeight);
 
+// WM_DPICHANGED: the window moved to a monitor of another DPI; takes the frame the system
+// proposes (lParam) and returns the new DPI (wParam) for the layout to follow.
+int FollowDpiChange(HWND window, WPARAM wParam, LPARAM lParam);
+
 // Places a child at a designed rectangle, scaled to 'dpi'.
 void PlaceScaled(HWND child, int x, int y, int width, int height, int dpi);
 

@@ -187,12 +187,7 @@ LRESULT TfrmSettings::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       Close(false);
       return 0;
     case WM_DPICHANGED: {
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      if (suggested)
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      Layout(HIWORD(wParam));
+      Layout(FollowDpiChange(hwnd_, wParam, lParam));
       return 0;
     }
     default:
