@@ -22,6 +22,11 @@ int64_t TTransmitWait::MarginTicks() const {
   return std::clamp(recent[kSetAside], UsToTicks(kMinMarginUs), UsToTicks(kMaxMarginUs));
 }
 
+void TTransmitWait::Remember(int64_t lateTicks) {
+  lateness_[next_] = lateTicks;
+  next_ = (next_ + 1) % kHistory;
+}
+
 void TTransmitWait::Until(int64_t t0, long double ticks) {
   int64_t now = clock_.Counter();
   auto due = [&] { return static_cast<long double>(now - t0) >= ticks; };
@@ -30,10 +35,16 @@ void TTransmitWait::Until(int64_t t0, long double ticks) {
     if (now < wakeAt) {
       sleeper_->SleepUntil(wakeAt);
       now = clock_.Counter();
-      lateness_[next_] = std::max<int64_t>(now - wakeAt, 0);
-      next_ = (next_ + 1) % kHistory;
+      Remember(std::max<int64_t>(now - wakeAt, 0));
       ++stats_.Sleeps;
       if (due()) ++stats_.LateWakes;
+    } else {
+      // Too short to sleep within the margin: no wake-up to learn from. The oldest one is
+      // aged instead, to seven eighths of the usual, so that a burst of late wake-ups does not
+      // keep the margin wide, and a run of short frames spun whole, once it has passed.
+      auto recent = lateness_;
+      std::nth_element(recent.begin(), recent.begin() + kHistory / 2, recent.end());
+      Remember(recent[kHistory / 2] * 7 / 8);
     }
   }
   const int64_t spinFrom = now;

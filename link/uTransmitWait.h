@@ -44,6 +44,7 @@ class TTransmitWait {
 
  private:
   int64_t UsToTicks(int64_t us) const;
+  void Remember(int64_t lateTicks);
 
   const TClock& clock_;
   std::unique_ptr<TSleeper> sleeper_;

@@ -228,6 +228,31 @@ TEST_F(LineWorld, SleepingTransmitWaitTurnsRoundAtTheComputedTickAndSpinsOnlyIts
   }
 }
 
+TEST_F(LineWorld, MarginWidenedByLateWakeUpsNarrowsAgainOverFramesTooShortToSleep) {
+  world->Clock.CanSleep = true;
+  world->Clock.WakeLateUs = 3000;  // a stretch of very late wake-ups: the margin goes to 2 ms
+  auto t = Open(kFastBaud);
+  const TFrame write = BuildWriteBlock(127, 0, std::vector<uint8_t>(32).data(), 32);  // 3.5 ms
+  const TFrame read = BuildReadBlock(127, 0, 32);  // 9 bytes: 0.8 ms, shorter than the margin
+  TFrame reply;
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(t->Exchange(write, reply));
+  world->Clock.WakeLateUs = 40;  // the stretch has passed
+  world->Clock.Wakes.clear();
+  int spunWhole = 0;
+  while (world->Clock.Wakes.empty() && spunWhole < 2000) {
+    ASSERT_TRUE(t->Exchange(read, reply));
+    ++spunWhole;
+  }
+  EXPECT_FALSE(world->Clock.Wakes.empty()) << "short frames would be spun whole for ever";
+  // Once it sleeps again, it learns the wake-ups as they are now.
+  for (int i = 0; i < 64; ++i) ASSERT_TRUE(t->Exchange(read, reply));
+  world->Clock.Wakes.clear();
+  ASSERT_TRUE(t->Exchange(read, reply));
+  ASSERT_EQ(world->Clock.Wakes.size(), 1u);
+  EXPECT_LE(world->TurnedAt - world->Clock.Wakes[0], TTransmitWait::kMinMarginUs - 40 + 3);
+  EXPECT_EQ(t->RetryCount(), 0u);
+}
+
 TEST_F(LineWorld, WakeUpAfterTheMomentTurnsTheLineRoundAtOnceAndKeepsTheReply) {
   for (int32_t baud : {kSlowBaud, kFastBaud}) {
     world = std::make_shared<TLineWorld>();
