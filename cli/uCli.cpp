@@ -343,7 +343,8 @@ int RunCli(const std::vector<std::string>& args, TCliEnv& env) {
   TStopRequest ownStop;
   TStopRequest& stop = env.Stop ? *env.Stop : ownStop;
 
-  if (o.Ports.size() > 1 || o.DemoCount > 1 || o.Loop) return RunStation(o, env, stop, log.get());
+  if (o.Ports.size() > 1 || o.DemoCount > 1 || o.Loop || o.Addresses.size() > 1)
+    return RunStation(o, env, stop, log.get());
 
   TPortMap ports;
   uint8_t port = o.Port;

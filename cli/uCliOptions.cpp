@@ -88,10 +88,7 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     } else if (name == "-a" || name == "--address") {
       std::string v;
       if (!value(v)) return TUsageError{"option " + name + " needs an address"};
-      int n = 0;
-      if (!ParseInt(v, n) || n < kMinDeviceAddress || n > kMaxDeviceAddress)
-        return TUsageError{"address " + v + " is outside 1 to 127"};
-      o.Address = uint8_t(n);
+      if (auto addressError = AddAddresses(v, o.Addresses)) return TUsageError{*addressError};
     } else if (name == "--no-verify") {
       error = flag(o.NoVerify);
     } else if (name == "--stop-on-difference") {
@@ -134,6 +131,7 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     o.Port = o.Ports[0].Number != 0 ? o.Ports[0].Number : uint8_t(kMinPort);
     o.PortPath = o.Ports[0].Path;
   }
+  if (!o.Addresses.empty()) o.Address = o.Addresses[0];
   if (words.empty()) return TUsageError{"no command given"};
   for (const TCommandName& c : kCommands) {
     if (c.Name != words[0]) continue;
@@ -146,10 +144,13 @@ TParsed ParseCliArgs(const std::vector<std::string>& args) {
     o.Command = c.Command;
     o.Args.assign(words.begin() + 1, words.end());
     if (o.Count > 0 && !o.Loop) return TUsageError{"--count is for --loop"};
-    const bool several = o.Ports.size() > 1 || o.DemoCount > 1 || o.Loop;
-    if (several && (o.Command == TCommand::Info || o.Command == TCommand::Extract ||
-                    o.Command == TCommand::Scan))
-      return TUsageError{std::string(c.Name) + (o.Loop ? " has no loop" : " takes one port")};
+    const bool oneDevice = o.Command == TCommand::Info || o.Command == TCommand::Extract ||
+                           o.Command == TCommand::Scan;
+    if (oneDevice && o.Loop) return TUsageError{std::string(c.Name) + " has no loop"};
+    if (oneDevice && (o.Ports.size() > 1 || o.DemoCount > 1))
+      return TUsageError{std::string(c.Name) + " takes one port"};
+    if (oneDevice && o.Addresses.size() > 1)
+      return TUsageError{std::string(c.Name) + " takes one address"};
     return o;
   }
   return TUsageError{"unknown command " + words[0]};
@@ -159,8 +160,8 @@ const std::string_view kUsage =
     "usage: dikton-cli [options] COMMAND [ARGUMENTS]\n"
     "commands: range | read FILE | write FILE | sound LIST | verify FILE | info FILE |\n"
     "          extract FILE DIR | scan\n"
-    "options: -p PORTS, -a N, --no-verify, --stop-on-difference, --trace FILE, --log FILE,\n"
-    "         --json, --demo [N], --loop, --count N, -q\n"
+    "options: -p PORTS, -a ADDRESSES, --no-verify, --stop-on-difference, --trace FILE,\n"
+    "         --log FILE, --json, --demo [N], --loop, --count N, -q\n"
     "(dikton-cli --help explains them)\n";
 
 const std::string_view kHelp =
@@ -188,7 +189,10 @@ Options (anywhere on the line; "--" ends them):
                         a list and ranges ("1,3,5-8") or -p again name several ports, and
                         range, read, write, sound and verify then run on all of them at once,
                         one row each; read FILE saves FILE-PORT.EXT for each port
-  -a, --address N       device address, 1 to 127 (default 127)
+  -a, --address N       device address, 1 to 127 (default 127); a list and ranges
+                        ("5,7,10-12") or -a again name several devices on one line, and
+                        each port then programs them one after another, in that order, one
+                        row each; read FILE then saves FILE-PORT-aN.EXT for each
       --no-verify       answer no to the read-back question after a write
       --stop-on-difference   answer no at the first difference (default: yes, list them all)
       --trace FILE      one line per frame: time, direction, rate, bytes in hex

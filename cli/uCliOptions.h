@@ -27,7 +27,10 @@ struct TCliOptions {
   bool Loop = false;      // --loop: each port programs every device put on it, until Ctrl+C
   int Count = 0;          // --count N: the loop ends after N devices in all; 0: no end
   int Device = 0;         // set by the station's loop for each job: the device's number
-  uint8_t Address = 127;  // 1..127
+  uint8_t Address = 127;  // 1..127: the first of Addresses, or the default
+  // Every address -a named, in order; with more than one, the station programs them one after
+  // another on each port's line.
+  std::vector<uint8_t> Addresses;
   bool NoVerify = false;
   bool StopOnDifference = false;
   std::string TracePath;

@@ -90,6 +90,50 @@ std::optional<std::string> AddPorts(std::string_view value, std::vector<TPortSpe
   return std::nullopt;
 }
 
+std::optional<std::string> AddAddresses(std::string_view value, std::vector<uint8_t>& addresses) {
+  auto outside = [](std::string_view s) {
+    return "address " + std::string(s) + " is outside 1 to 127";
+  };
+  auto address = [](std::string_view s) -> std::optional<int> {
+    const auto n = Number(s);
+    if (!n || *n < kMinDeviceAddress || *n > kMaxDeviceAddress) return std::nullopt;
+    return n;
+  };
+  if (value.empty()) return outside(value);
+  std::vector<uint8_t> all = addresses;
+  auto add = [&](int n) -> std::optional<std::string> {
+    if (std::find(all.begin(), all.end(), uint8_t(n)) != all.end())
+      return "address " + std::to_string(n) + " is named twice";
+    all.push_back(uint8_t(n));
+    return std::nullopt;
+  };
+  for (size_t from = 0;;) {
+    const size_t comma = value.find(',', from);
+    const std::string_view item = value.substr(
+        from, comma == std::string_view::npos ? std::string_view::npos : comma - from);
+    if (item.empty()) return "empty address in list " + std::string(value);
+    const size_t dash = item.find('-', 1);
+    if (dash != std::string_view::npos && IsDigits(item.substr(0, dash)) &&
+        IsDigits(item.substr(dash + 1))) {
+      const auto a = address(item.substr(0, dash));
+      const auto b = address(item.substr(dash + 1));
+      if (!a) return outside(item.substr(0, dash));
+      if (!b) return outside(item.substr(dash + 1));
+      if (*a > *b) return "address range " + std::string(item) + " runs backwards";
+      for (int n = *a; n <= *b; ++n)
+        if (auto error = add(n)) return error;
+    } else {
+      const auto n = address(item);
+      if (!n) return outside(item);
+      if (auto error = add(*n)) return error;
+    }
+    if (comma == std::string_view::npos) break;
+    from = comma + 1;
+  }
+  addresses = std::move(all);
+  return std::nullopt;
+}
+
 std::string WithPortName(const std::string& path, const std::string& portName) {
   const size_t slash = path.find_last_of("/\\");
   const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;

@@ -26,6 +26,12 @@ struct TPortSpec {
 // a reversed range, an empty element, or a port named twice (the list is left as it was).
 std::optional<std::string> AddPorts(std::string_view value, std::vector<TPortSpec>& ports);
 
+// Adds the device addresses of one -a value: a comma-separated list of addresses 1 to 127 and
+// ranges a-b, kept in the order given (devices sharing one line are programmed in that order).
+// Returns a one-line error for an address outside 1 to 127, a reversed range, an empty
+// element, or an address named twice (the list is left as it was).
+std::optional<std::string> AddAddresses(std::string_view value, std::vector<uint8_t>& addresses);
+
 // "memory.bin" and "COM3" -> "memory-COM3.bin"; without an extension the name is appended
 // ("dump" -> "dump-COM3"). Only the file's own name changes, not its folder.
 std::string WithPortName(const std::string& path, const std::string& portName);

@@ -55,8 +55,14 @@ class TDeviceCount {
 
 // One port of the station: everything it uses is its own, but for the view and the log.
 struct TSession {
+  // A device on the port's line: its address and its row. Several share a line in the order
+  // -a gave them.
+  struct TSlot {
+    uint8_t Address = 0;
+    size_t Row = 0;
+  };
   TPortSpec Spec;
-  size_t Row = 0;
+  std::vector<TSlot> Slots;
   TStopRequest Stop;
   std::ostringstream Out, Err;
   TJobOutcome Outcome;    // of the last job
@@ -106,13 +112,13 @@ class TSessionRun {
     link_ = env.Link;
     link_.Ports = &ports_;
     env_.Stop = &s.Stop;
-    const size_t row = s.Row;
-    env_.Hooks.Message = [&view, row](std::string_view text) {
-      view.Message(row, std::string(text));
+    // The row of the device being worked on: the hooks report to it.
+    env_.Hooks.Message = [&view, this](std::string_view text) {
+      view.Message(row_, std::string(text));
     };
-    env_.Hooks.Progress = [&view, row](uint32_t done, uint32_t total, double rate, int differences,
-                                       bool readBack) {
-      view.Update(row, [&](TPortRow& r) {
+    env_.Hooks.Progress = [&view, this](uint32_t done, uint32_t total, double rate,
+                                        int differences, bool readBack) {
+      view.Update(row_, [&](TPortRow& r) {
         r.Done = done, r.Total = total, r.Rate = rate;
         r.Differences = size_t(std::max(differences, 0));
         if (readBack) r.Phase = TStationPhase::Verifying;
@@ -123,41 +129,67 @@ class TSessionRun {
   void Go() {
     const std::string trace = WithPortName(o_.TracePath, s_.Spec.Name());
     if (!o_.TracePath.empty() && !trace_.Start(trace, link_)) {
-      view_.Message(s_.Row, "dikton-cli: " + trace + ": cannot be written");
+      view_.Message(s_.Slots[0].Row, "dikton-cli: " + trace + ": cannot be written");
       s_.Outcome.Status = s_.Worst = kExitFileRefused;
       s_.Outcome.Result.Outcome = TOutcome::FileRefused;
-      view_.Update(s_.Row, [&](TPortRow& r) {
-        r.Phase = TStationPhase::Failed;
-        r.Status = kExitFileRefused;
-        r.Outcome = std::string(OutcomeWord(TOutcome::FileRefused));
-      });
+      for (const TSession::TSlot& slot : s_.Slots) {
+        view_.Update(slot.Row, [&](TPortRow& r) {
+          r.Phase = TStationPhase::Failed;
+          r.Status = kExitFileRefused;
+          r.Outcome = std::string(OutcomeWord(TOutcome::FileRefused));
+        });
+      }
       return;
     }
     env_.Link = link_;
     if (!o_.Loop) {
-      Job(0);
+      // The devices of one line one after another: the line is half-duplex.
+      for (const TSession::TSlot& slot : s_.Slots) {
+        if (s_.Stopped()) {
+          NotStarted(slot);
+          continue;
+        }
+        Job(0, slot);
+      }
       return;
     }
-    for (int device = 1;; ++device) {
-      if (!WaitForDevice() || !count_.Take()) return;
-      Job(device);
+    for (int device = 1;;) {
+      if (!WaitForDevice()) return;
+      for (const TSession::TSlot& slot : s_.Slots) {
+        if (s_.Stopped() || !count_.Take()) return;
+        Job(device++, slot);
+      }
       if (s_.Stopped() || count_.Exhausted() || !WaitUntilGone()) return;
     }
   }
 
  private:
-  void Job(int device) {
+  // A device of the line whose turn did not come before the stop: nothing was sent to it.
+  void NotStarted(const TSession::TSlot& slot) {
+    view_.Update(slot.Row, [&](TPortRow& r) {
+      r.Phase = TStationPhase::Failed;
+      r.Status = kExitStopped;
+      r.Outcome = std::string(OutcomeWord(TOutcome::Stopped));
+    });
+  }
+
+  void Job(int device, const TSession::TSlot& slot) {
+    row_ = slot.Row;
     TCliOptions po = o_;
     po.Ports = {s_.Spec};
     po.Demo = false;
     po.DemoCount = 0;
     po.Device = device;
+    po.Address = slot.Address;
+    po.Addresses = {slot.Address};
     if (po.Command == TCommand::Read) {
       po.Args[0] = WithPortName(o_.Args[0], s_.Spec.Name());
-      // Each device of a loop its own file.
+      // Each device of a line, and each of a loop, its own file.
+      if (s_.Slots.size() > 1)
+        po.Args[0] = WithPortName(po.Args[0], "a" + std::to_string(slot.Address));
       if (device > 0) po.Args[0] = WithPortName(po.Args[0], std::to_string(device));
     }
-    view_.Update(s_.Row, [&](TPortRow& r) {
+    view_.Update(row_, [&](TPortRow& r) {
       r.Phase = JobPhase(o_.Command);
       r.Done = r.Total = 0;
       r.Differences = 0;
@@ -169,7 +201,7 @@ class TSessionRun {
     if (StationSeverity(s_.Outcome.Status) > StationSeverity(s_.Worst))
       s_.Worst = s_.Outcome.Status;
     const TJobOutcome& j = s_.Outcome;
-    view_.Update(s_.Row, [&](TPortRow& r) {
+    view_.Update(row_, [&](TPortRow& r) {
       r.Phase = j.Status == kExitDone ? TStationPhase::Done : TStationPhase::Failed;
       r.Outcome = std::string(OutcomeWord(j.Result.Outcome));
       r.Differences = j.Result.DifferenceCount();
@@ -180,37 +212,53 @@ class TSessionRun {
     });
   }
 
-  // One range query with one attempt and no message: whether a device answers on the port.
-  TOutcome Query() {
+  // One range query with one attempt and no message: whether the device answers on the port.
+  TOutcome Query(uint8_t address) {
     TTermSettings quiet;
     quiet.Hooks.Message = [](std::string_view) {};
     TTermDialog dialog(s_.Err, quiet, s_.Stop, link_.Clock ? *link_.Clock : SystemClock());
     TMainCommands cmd(dialog, link_);
     cmd.RaisePortError = false;
-    cmd.SetSettings(port_, o_.Address);
-    return cmd.ScanClick(o_.Address, o_.Address).Outcome;
+    cmd.SetSettings(port_, address);
+    return cmd.ScanClick(address, address).Outcome;
   }
 
+  // Whether any device of the line answers; stops at the first that does, or at a port that
+  // cannot be opened.
+  TOutcome QueryLine() {
+    TOutcome q = TOutcome::NoAnswer;
+    for (const TSession::TSlot& slot : s_.Slots) {
+      if (s_.Stopped()) break;
+      q = Query(slot.Address);
+      if (q == TOutcome::Done || q == TOutcome::PortNotOpened) break;
+    }
+    return q;
+  }
+
+  // Until the fixture holds a device: the first of its line that answers starts the jobs of
+  // all of them.
   bool WaitForDevice() {
     for (;;) {
       if (s_.Stopped() || count_.Exhausted()) return false;
-      const TOutcome q = Query();
+      const TOutcome q = QueryLine();
       if (q == TOutcome::Done) return true;
       const bool closed = q == TOutcome::PortNotOpened;
-      view_.Update(s_.Row, [&](TPortRow& r) {
-        r.Phase = TStationPhase::Waiting;
-        r.Message = closed ? ErrorBoxText(txt::CantOpenPort) : "";
-      });
+      for (const TSession::TSlot& slot : s_.Slots) {
+        view_.Update(slot.Row, [&](TPortRow& r) {
+          r.Phase = TStationPhase::Waiting;
+          r.Message = closed ? ErrorBoxText(txt::CantOpenPort) : "";
+        });
+      }
       if (!s_.Pause(closed ? kReopenPeriod : kPresencePeriod)) return false;
     }
   }
 
-  // Until the device has been taken off the fixture: one that stays on it is not programmed
-  // again.
+  // Until every device of the line has been taken off the fixture: one that stays on it is
+  // not programmed again.
   bool WaitUntilGone() {
     for (int silent = 0; silent < kSilentToBeGone;) {
       if (!s_.Pause(kPresencePeriod)) return false;
-      silent = Query() == TOutcome::Done ? 0 : silent + 1;
+      silent = QueryLine() == TOutcome::Done ? 0 : silent + 1;
     }
     return true;
   }
@@ -223,6 +271,7 @@ class TSessionRun {
   const bool demo_;
   TPortMap ports_;
   uint8_t port_ = 0;
+  size_t row_ = 0;  // of the device being worked on
   TLinkContext link_;
   TTrace trace_;
   TCliEnv env_;
@@ -268,13 +317,18 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   });
   std::vector<std::unique_ptr<TSession>> sessions;
+  const std::vector<uint8_t> addresses =
+      o.Addresses.empty() ? std::vector<uint8_t>{o.Address} : o.Addresses;
   for (const TPortSpec& spec : specs) {
     auto s = std::make_unique<TSession>();
     s->Spec = spec;
-    TPortRow row;
-    row.Port = spec.Name();
-    row.Address = o.Address;
-    s->Row = view.Add(std::move(row));
+    for (uint8_t address : addresses) {
+      TPortRow row;
+      row.Port = spec.Name();
+      row.Address = address;
+      row.SharedLine = addresses.size() > 1;
+      s->Slots.push_back({address, view.Add(std::move(row))});
+    }
     sessions.push_back(std::move(s));
   }
   view.Flush();
@@ -294,12 +348,15 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
           TSessionRun(*session, o, env, demo ? &demoPorts : nullptr, view, log, count).Go();
         } catch (const std::exception& e) {
           // Whatever went wrong is this port's alone.
-          view.Message(session->Row, std::string("dikton-cli: ") + e.what());
+          view.Message(session->Slots[0].Row, std::string("dikton-cli: ") + e.what());
           session->Outcome.Status = session->Worst = kExitNoDevice;
-          view.Update(session->Row, [&](TPortRow& r) {
-            r.Phase = TStationPhase::Failed;
-            r.Status = kExitNoDevice;
-          });
+          for (const TSession::TSlot& slot : session->Slots) {
+            view.Update(slot.Row, [&](TPortRow& r) {
+              if (r.Status >= 0) return;  // its job had ended before
+              r.Phase = TStationPhase::Failed;
+              r.Status = kExitNoDevice;
+            });
+          }
         }
       });
     }

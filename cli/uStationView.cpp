@@ -39,10 +39,15 @@ std::string OneLine(std::string_view text) {
     if (text[i] == '\r') continue;
     out += text[i] == '\n' ? ' ' : text[i];
   }
+  while (!out.empty() && out.back() == ' ') out.pop_back();  // a box's closing line break
   return out;
 }
 
 }  // namespace
+
+std::string TPortRow::Label() const {
+  return SharedLine ? Port + " a" + std::to_string(Address) : Port;
+}
 
 std::string_view PhaseText(TStationPhase phase) {
   switch (phase) {
@@ -91,11 +96,11 @@ void TStationView::Message(size_t row, std::string text) {
   std::lock_guard lock(mutex_);
   if (row >= rows_.size()) return;
   text = OneLine(text);
-  messages_.emplace_back(rows_[row].Port, text);
+  messages_.emplace_back(rows_[row].Label(), text);
   rows_[row].Message = text;
   dirty_ = true;
   if (!terminal_) {
-    err_ << rows_[row].Port << ": " << text << '\n';
+    err_ << rows_[row].Label() << ": " << text << '\n';
     err_.flush();
     return;
   }
@@ -119,17 +124,20 @@ std::vector<std::pair<std::string, std::string>> TStationView::Messages() const 
 
 std::string TStationView::RowText(const TPortRow& r) {
   std::string line = Pad(r.Port, 8) + " " + Pad("a" + std::to_string(r.Address), 4) + " " +
-                     Pad(std::string(PhaseText(r.Phase)), 11) + " ";
+                     Pad(std::string(PhaseText(r.Phase)), 11);
+  auto add = [&line](const std::string& part) { line += (line.back() == ' ' ? "" : "  ") + part; };
+  line += ' ';
+  // How a job ended stands first, where a narrow terminal does not cut it off.
+  if (!r.Outcome.empty()) add(r.Outcome);
   if (r.Total > 0) {
     const int percent = Percent(r);
     const int filled = percent * kBarCells / kPercentFull;
-    line += "[" + std::string(size_t(filled), '#') + std::string(size_t(kBarCells - filled), '.') +
-            "] " + Pad(std::to_string(percent) + "%", 4) + " " + std::to_string(r.Done) + "/" +
-            std::to_string(r.Total) + " B  " + Printf("%.1f KiB/s", r.Rate / kBytesPerKiB);
+    add("[" + std::string(size_t(filled), '#') + std::string(size_t(kBarCells - filled), '.') +
+        "] " + Pad(std::to_string(percent) + "%", 4) + " " + std::to_string(r.Done) + "/" +
+        std::to_string(r.Total) + " B  " + Printf("%.1f KiB/s", r.Rate / kBytesPerKiB));
   }
-  if (r.Differences > 0) line += "  Ошибок: " + std::to_string(r.Differences);
-  if (!r.Outcome.empty()) line += "  " + r.Outcome;
-  if (!r.Message.empty()) line += "  " + r.Message;
+  if (r.Differences > 0) add("Ошибок: " + std::to_string(r.Differences));
+  if (!r.Message.empty()) add(r.Message);
   return line;
 }
 
@@ -157,7 +165,7 @@ void TStationView::LineLocked(size_t row) {
     phases_[row] = r.Phase;
     tenths_[row] = 0;  // a new pass counts its tenths from the start
     if (Ended(r.Phase)) {
-      err_ << r.Port << ": " << PhaseText(r.Phase) << (r.Outcome.empty() ? "" : " ") << r.Outcome
+      err_ << r.Label() << ": " << PhaseText(r.Phase) << (r.Outcome.empty() ? "" : " ") << r.Outcome
            << '\n';
       err_.flush();
       return;
@@ -167,7 +175,7 @@ void TStationView::LineLocked(size_t row) {
   const int tenth = Percent(r) / kTenth;
   if (tenth <= tenths_[row]) return;
   tenths_[row] = tenth;
-  err_ << r.Port << ": " << PhaseText(r.Phase) << " " << Percent(r) << "%  " << r.Done << "/"
+  err_ << r.Label() << ": " << PhaseText(r.Phase) << " " << Percent(r) << "%  " << r.Done << "/"
        << r.Total << " B  " << Printf("%.1f KiB/s", r.Rate / kBytesPerKiB);
   if (r.Differences > 0) err_ << "  Ошибок: " << r.Differences;
   err_ << '\n';

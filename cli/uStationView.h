@@ -29,6 +29,9 @@ struct TPortRow {
   double Seconds = 0;   // of the job, once it has ended
   int Status = -1;      // the job's exit status, once it has ended
   int DevicesDone = 0, DevicesFailed = 0;  // the jobs that ended so, in a loop more than one
+  bool SharedLine = false;  // the port's line has several devices: the address names it too
+  // The row's name before its lines and messages: "COM3", or "COM3 a5" on a shared line.
+  std::string Label() const;
 };
 
 class TStationView {

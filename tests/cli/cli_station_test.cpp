@@ -214,6 +214,36 @@ TEST_F(CliStation, BadPortListsAreUsageErrorsWithNothingSent) {
   for (const auto& d : devices) EXPECT_EQ(d->RequestCount(), 0u);
 }
 
+TEST_F(CliStation, SeveralAddressesOnOneLineAreProgrammedInTheOrderGivenEachWithItsOutcome) {
+  // Two devices share the line (addresses 9 and 5, one memory in the virtual device), and the
+  // third address named has no device.
+  auto opt = test::SmallDevice(kStart, kEnd);
+  opt.Address = 5;
+  opt.ExtraAddresses = {{9, kStart, kEnd}};
+  devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(opt));
+  ASSERT_TRUE(devices.back()->Start());
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  const auto r = RunAll({"-a", "9,5,6", "--log", log, "write", image});
+  EXPECT_EQ(r.Status, cli::kExitNoDevice) << r.Err;
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), 3u);
+  const int order[] = {9, 5, 6};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].at("address"), order[i]);
+    EXPECT_EQ(records[i].at("outcome"), i < 2 ? "done" : "no_answer") << order[i];
+  }
+  EXPECT_TRUE(Holds(*devices[0], image));
+  // One device at a time: every request to 9, then every one to 5, then those to 6.
+  std::vector<uint8_t> turns;
+  for (const auto& q : Requests(*devices[0]))
+    if (turns.empty() || turns.back() != q[0]) turns.push_back(q[0]);
+  EXPECT_EQ(turns, (std::vector<uint8_t>{9, 5, 6}));
+  const std::string port = Spec(devices[0]->Path()).Name();
+  EXPECT_TRUE(Contains(r.Err, port + " a6: Прибор не отвечает!")) << r.Err;
+  EXPECT_TRUE(Contains(r.Out, "devices done: 2, failed: 1\n")) << r.Out;
+}
+
 // Waits, without a clock, until the device has been written and then told to leave the fast
 // mode: the job on it has ended.
 void WaitUntilWrittenAndLeft(const rv7ksim::TVirtualDevice& d) {

@@ -27,6 +27,8 @@ TEST_F(CliUsage, BadUsageIsOneLineAndTheUsageAndSendsNothing) {
       {{"--address", "128", "range"}, "address 128 is outside 1 to 127"},
       {{"--address", "7x", "range"}, "address 7x is outside 1 to 127"},
       {{"range", "-a"}, "option -a needs an address"},
+      {{"-a", "5", "-a", "5", "range"}, "address 5 is named twice"},
+      {{"-a", "5,6", "scan"}, "scan takes one address"},
       {{"read"}, "read needs FILE"},
       {{"extract", "memory.bin"}, "extract needs FILE DIR"},
       {{"range", "extra"}, "too many arguments for range: extra"},
@@ -59,6 +61,11 @@ TEST_F(CliUsage, OptionsMayStandAnywhereAndDoubleDashEndsThem) {
   ASSERT_TRUE(std::holds_alternative<cli::TCliOptions>(numbered));
   EXPECT_EQ(std::get<cli::TCliOptions>(numbered).Port, 16);
   EXPECT_EQ(std::get<cli::TCliOptions>(numbered).PortPath, "");
+  // -a again adds to the list; the first is the address of a one-device run.
+  const auto several = cli::ParseCliArgs({"-a", "9,3", "range", "-a", "5"});
+  ASSERT_TRUE(std::holds_alternative<cli::TCliOptions>(several));
+  EXPECT_EQ(std::get<cli::TCliOptions>(several).Addresses, (std::vector<uint8_t>{9, 3, 5}));
+  EXPECT_EQ(std::get<cli::TCliOptions>(several).Address, 9);
 }
 
 TEST_F(CliUsage, HelpNamesEveryCommandOptionAndExitStatus) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TermScreen.h"
 #include "uPortList.h"
 #include "uStationView.h"
 
@@ -64,6 +65,36 @@ TEST(PortList, BadValuesAreRefusedAndLeaveTheListAsItWas) {
   }
 }
 
+TEST(AddressList, KeepsTheOrderGivenAndRefusesWhatIsNoAddressOrNamedTwice) {
+  std::vector<uint8_t> addresses;
+  ASSERT_FALSE(AddAddresses("9,5,20-22", addresses));
+  ASSERT_FALSE(AddAddresses("127", addresses));
+  EXPECT_EQ(addresses, (std::vector<uint8_t>{9, 5, 20, 21, 22, 127}));
+  struct {
+    const char* value;
+    const char* error;
+  } cases[] = {
+      {"", "address  is outside 1 to 127"},
+      {"0", "address 0 is outside 1 to 127"},
+      {"1-128", "address 128 is outside 1 to 127"},
+      {"7x", "address 7x is outside 1 to 127"},
+      {"9999999999", "address 9999999999 is outside 1 to 127"},
+      {"12-10", "address range 12-10 runs backwards"},
+      {"1,,2", "empty address in list 1,,2"},
+      {"3,", "empty address in list 3,"},
+      {"4", "address 4 is named twice"},    // 4 is in the list already
+      {"6,6", "address 6 is named twice"},  // twice in one value
+      {"2-5", "address 4 is named twice"},  // a range over a named address
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> list{4};
+    const auto error = AddAddresses(c.value, list);
+    ASSERT_TRUE(error) << c.value;
+    EXPECT_EQ(*error, c.error) << c.value;
+    EXPECT_EQ(list, std::vector<uint8_t>{4}) << c.value << ": nothing added";
+  }
+}
+
 TEST(PortList, PortNameGoesBeforeTheExtension) {
   EXPECT_EQ(WithPortName("memory.bin", "COM3"), "memory-COM3.bin");
   EXPECT_EQ(WithPortName("/srv/a.b/memory.bin", "ttyUSB0"), "/srv/a.b/memory-ttyUSB0.bin");
@@ -83,30 +114,7 @@ TPortRow Row(std::string port, int address, TStationPhase phase = TStationPhase:
   return r;
 }
 
-// Plays back what the view sent a terminal: "ESC[nA" moves up, "\r ESC[2K" clears the line.
-std::vector<std::string> Screen(const std::string& sent) {
-  std::vector<std::string> lines(1);
-  size_t y = 0;
-  for (size_t i = 0; i < sent.size(); ++i) {
-    const char c = sent[i];
-    if (c == '\x1b' && i + 1 < sent.size() && sent[i + 1] == '[') {
-      size_t j = i + 2, n = 0;
-      while (j < sent.size() && isdigit((unsigned char)sent[j]))
-        n = n * 10 + size_t(sent[j++] - '0');
-      if (sent[j] == 'A') y -= std::min(y, n);
-      if (sent[j] == 'K') lines[y].clear();
-      i = j;
-    } else if (c == '\r') {
-      // the line is cleared by the escape that follows
-    } else if (c == '\n') {
-      if (++y == lines.size()) lines.emplace_back();
-    } else {
-      lines[y] += c;
-    }
-  }
-  if (lines.back().empty()) lines.pop_back();
-  return lines;
-}
+std::vector<std::string> Screen(const std::string& sent) { return test::TermScreen(sent); }
 
 TEST(StationView, TerminalRowsAreRedrawnInPlaceAtMostTenTimesASecond) {
   std::ostringstream err;
