@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 
 #include "uStopRequest.h"
 
@@ -31,5 +32,11 @@ void PrepareConsole();
 // Lets the terminal on stderr take the cursor escapes that redraw rows in place (on Windows,
 // virtual terminal processing); false where it cannot.
 bool EnableTerminalEscapes();
+
+// The program writes UTF-8. Where a standard stream is a console that wants its text in a form
+// of its own (Windows: UTF-16 through WriteConsoleW, whatever the code pages say), the stream
+// that hands it over so; nullptr where the standard stream does the job as it is.
+enum class TStdStream { Out, Err };
+std::unique_ptr<std::ostream> OpenConsoleStream(TStdStream which);
 
 }  // namespace dikton::cli

@@ -66,4 +66,6 @@ void PrepareConsole() {}
 
 bool EnableTerminalEscapes() { return true; }
 
+std::unique_ptr<std::ostream> OpenConsoleStream(TStdStream) { return nullptr; }
+
 }  // namespace dikton::cli

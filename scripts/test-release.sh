@@ -3,7 +3,8 @@
 #  - the zip holds dikton.exe, dikton-cli.exe and ПРОЧТИ.txt (UTF-8 with a byte-order mark);
 #    both programs carry the version in their file properties; unpacked into a fresh Wine
 #    prefix, dikton-cli.exe --version prints it and dikton-cli.exe reads a virtual device (the
-#    native rv7k-sim) through a COM port of that prefix;
+#    native rv7k-sim) through a COM port of that prefix; on Wine's console its station draws one
+#    row per port;
 #  - the .deb lists the three programs, the desktop entry and the icon (dpkg-deb -c), depends
 #    on the Qt libraries and the font, and, unpacked into a scratch root (dpkg -x), its
 #    dikton-cli --demo range answers;
@@ -13,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 DIST=${1:-dist}
 NATIVE=${BUILD_DIR:-build}
-scripts/deps.sh wine wine64 python3 dpkg-dev
+scripts/deps.sh wine wine64 python3 dpkg-dev bsdutils
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$NATIVE/CMakeCache.txt")
 ZIP=$DIST/dikton-$VERSION-windows-x64.zip
 DEB=$DIST/dikton_${VERSION}_$(dpkg --print-architecture).deb
@@ -78,6 +79,52 @@ ln -sfn "$pty" "$WINEPREFIX/dosdevices/com3"
   fail "dikton-cli.exe -p 3 read: status $?"
 size=$(stat -c %s "$SCRATCH/memory.bin")
 [ "$size" -eq $((65536 + 16)) ] || fail "the image read through COM3 has $size bytes"
+# The station on a console: COM3 answers, COM4 is not there. Wine's console (a pseudo-terminal
+# here, as a Linux terminal runs it) takes the program's UTF-16 text and passes the rows' cursor
+# escapes through to the terminal, so the screen is played back and read row by row.
+rm -f "$WINEPREFIX/dosdevices/com4"
+status=0
+script -qfec "wine '$SCRATCH/win/dikton-cli.exe' -p 3,4 range" "$SCRATCH/console.txt" \
+  </dev/null >/dev/null || status=$?
+[ "$status" -eq 1 ] || fail "dikton-cli.exe -p 3,4 range on a console: status $status, not 1"
+python3 - "$SCRATCH/console.txt" <<'PY' || fail "the station's rows on Wine's console"
+import re, sys
+sent = open(sys.argv[1], "rb").read().decode("utf-8")
+sent = sent[sent.index("\n") + 1:sent.rindex("\nScript done")]  # script's own lines
+# Wine's console hides and shows the cursor around each cell it writes; that is its own.
+sent = sent.replace("\x1b[?25l", "").replace("\x1b[?25h", "")
+assert "\x1b[2A" in sent, "the rows were not redrawn in place"
+lines, y, x = [""], 0, 0
+def put(ch):
+    global x
+    line = lines[y].ljust(x)
+    lines[y] = line[:x] + ch + line[x + 1:]
+    x += 1
+for m in re.finditer(r"\x1b\[(\d*)([A-Za-z])|(.)", sent, re.S):
+    n, op, ch = m.group(1), m.group(2), m.group(3)
+    if op == "A":
+        y = max(0, y - int(n or 1))
+    elif op == "C":
+        x += int(n or 1)
+    elif op == "K":
+        lines[y] = "" if n == "2" else lines[y][:x]
+    elif op:
+        raise AssertionError(f"an escape the rows do not use: {m.group(0)!r}")
+    elif ch == "\r":
+        x = 0
+    elif ch == "\n":
+        y, x = y + 1, 0
+        if y == len(lines):
+            lines.append("")
+    else:
+        put(ch)
+rows = [l.rstrip() for l in lines]
+assert re.match(r"COM3 +a127 готово +done$", rows[0]), rows[0]
+assert re.match(r"COM4 +a127 ошибка +port_not_opened  Не могу открыть порт!$", rows[1]), rows[1]
+assert any(r.startswith("COM3: StartSoundAddr=") for r in rows), rows
+assert "devices done: 1, failed: 1" in rows, rows
+print("zip: dikton-cli.exe -p 3,4 on a console: " + " | ".join(" ".join(r.split()) for r in rows[:2]))
+PY
 kill "$sim_pid" && wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 cmp -s <(tail -c 65536 "$SCRATCH/memory.bin") "$SCRATCH/device.bin" ||
