@@ -305,6 +305,25 @@ TEST_F(CliStation, LoopEndsAfterCountDevices) {
   EXPECT_TRUE(Contains(r.Out, "devices done: 2, failed: 0\n")) << r.Out;
 }
 
+TEST_F(CliStation, LoopProgramsEveryDeviceOfALineInOrderOnceTheFixtureAnswers) {
+  auto opt = test::SmallDevice(kStart, kEnd);
+  opt.Address = 5;
+  opt.ExtraAddresses = {{9, kStart, kEnd}};
+  devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(opt));
+  ASSERT_TRUE(devices.back()->Start());
+  const std::string image = Image();
+  const std::string log = dir.File("production.jsonl");
+  const auto r = RunAll({"--loop", "--count", "2", "-a", "9,5", "-q", "--log", log, "write", image});
+  EXPECT_EQ(r.Status, cli::kExitDone) << r.Err;
+  const auto records = Log(log);
+  ASSERT_EQ(records.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(records[i].at("address"), i == 0 ? 9 : 5);
+    EXPECT_EQ(records[i].at("device"), i + 1) << "numbered on the port, in the line's order";
+    EXPECT_EQ(records[i].at("outcome"), "done");
+  }
+}
+
 TEST(StationSeverity, AnUnansweredPortOutweighsDifferencesARefusedFileAndUsage) {
   using namespace cli;
   const int order[] = {kExitDone, kExitUsage, kExitFileRefused, kExitDifferences, kExitNoDevice};
