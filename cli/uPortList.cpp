@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <utility>
 
 #include "uConst_Orbis.h"
 
@@ -31,6 +32,43 @@ bool HasComPrefix(std::string_view s) {
          IsDigits(s.substr(3));
 }
 
+// The elements of a comma-separated list, empty ones included.
+std::vector<std::string_view> Items(std::string_view value) {
+  std::vector<std::string_view> items;
+  for (size_t from = 0;;) {
+    const size_t comma = value.find(',', from);
+    if (comma == std::string_view::npos) {
+      items.push_back(value.substr(from));
+      return items;
+    }
+    items.push_back(value.substr(from, comma - from));
+    from = comma + 1;
+  }
+}
+
+// "a-b" with digits on both sides: its two ends.
+std::optional<std::pair<std::string_view, std::string_view>> RangeEnds(std::string_view item) {
+  const size_t dash = item.find('-', 1);
+  if (dash == std::string_view::npos) return std::nullopt;
+  const std::string_view a = item.substr(0, dash), b = item.substr(dash + 1);
+  if (!IsDigits(a) || !IsDigits(b)) return std::nullopt;
+  return std::pair{a, b};
+}
+
+// Appends 'added' to 'list', or leaves the list as it was and names the first element that is
+// in it already or comes twice.
+template <class T, class TName>
+std::optional<std::string> AppendOnce(std::vector<T>& list, const std::vector<T>& added,
+                                      TName name) {
+  std::vector<T> all = list;
+  for (const T& x : added) {
+    if (std::find(all.begin(), all.end(), x) != all.end()) return name(x) + " is named twice";
+    all.push_back(x);
+  }
+  list = std::move(all);
+  return std::nullopt;
+}
+
 std::string OutOfRange(std::string_view s) {
   return "port " + std::string(s) + " is outside 1 to 16";
 }
@@ -52,23 +90,16 @@ std::optional<std::string> AddPorts(std::string_view value, std::vector<TPortSpe
   if (value.find_first_of("/\\") != std::string_view::npos) {
     added.push_back({0, std::string(value)});
   } else {
-    size_t from = 0;
-    for (;;) {
-      const size_t comma = value.find(',', from);
-      const std::string_view item = value.substr(
-          from, comma == std::string_view::npos ? std::string_view::npos : comma - from);
+    for (const std::string_view item : Items(value)) {
       if (item.empty()) return "empty port in list " + std::string(value);
-      const size_t dash = item.find('-', 1);
       if (HasComPrefix(item) || IsDigits(item)) {
         const auto n = Number(IsDigits(item) ? item : item.substr(3));
         if (!InRange(n)) return OutOfRange(item);
         added.push_back({uint8_t(*n), {}});
-      } else if (dash != std::string_view::npos && IsDigits(item.substr(0, dash)) &&
-                 IsDigits(item.substr(dash + 1))) {
-        const auto a = Number(item.substr(0, dash));
-        const auto b = Number(item.substr(dash + 1));
-        if (!InRange(a)) return OutOfRange(item.substr(0, dash));
-        if (!InRange(b)) return OutOfRange(item.substr(dash + 1));
+      } else if (const auto ends = RangeEnds(item)) {
+        const auto a = Number(ends->first), b = Number(ends->second);
+        if (!InRange(a)) return OutOfRange(ends->first);
+        if (!InRange(b)) return OutOfRange(ends->second);
         if (*a > *b) return "port range " + std::string(item) + " runs backwards";
         for (int n = *a; n <= *b; ++n) added.push_back({uint8_t(n), {}});
       } else if (item.find_first_not_of("+-0123456789") == std::string_view::npos) {
@@ -76,18 +107,9 @@ std::optional<std::string> AddPorts(std::string_view value, std::vector<TPortSpe
       } else {
         added.push_back({0, std::string(item)});
       }
-      if (comma == std::string_view::npos) break;
-      from = comma + 1;
     }
   }
-  std::vector<TPortSpec> all = ports;
-  for (const TPortSpec& p : added) {
-    if (std::find(all.begin(), all.end(), p) != all.end())
-      return "port " + p.Given() + " is named twice";
-    all.push_back(p);
-  }
-  ports = std::move(all);
-  return std::nullopt;
+  return AppendOnce(ports, added, [](const TPortSpec& p) { return "port " + p.Given(); });
 }
 
 std::optional<std::string> AddAddresses(std::string_view value, std::vector<uint8_t>& addresses) {
@@ -100,38 +122,22 @@ std::optional<std::string> AddAddresses(std::string_view value, std::vector<uint
     return n;
   };
   if (value.empty()) return outside(value);
-  std::vector<uint8_t> all = addresses;
-  auto add = [&](int n) -> std::optional<std::string> {
-    if (std::find(all.begin(), all.end(), uint8_t(n)) != all.end())
-      return "address " + std::to_string(n) + " is named twice";
-    all.push_back(uint8_t(n));
-    return std::nullopt;
-  };
-  for (size_t from = 0;;) {
-    const size_t comma = value.find(',', from);
-    const std::string_view item = value.substr(
-        from, comma == std::string_view::npos ? std::string_view::npos : comma - from);
+  std::vector<uint8_t> added;
+  for (const std::string_view item : Items(value)) {
     if (item.empty()) return "empty address in list " + std::string(value);
-    const size_t dash = item.find('-', 1);
-    if (dash != std::string_view::npos && IsDigits(item.substr(0, dash)) &&
-        IsDigits(item.substr(dash + 1))) {
-      const auto a = address(item.substr(0, dash));
-      const auto b = address(item.substr(dash + 1));
-      if (!a) return outside(item.substr(0, dash));
-      if (!b) return outside(item.substr(dash + 1));
+    if (const auto ends = RangeEnds(item)) {
+      const auto a = address(ends->first), b = address(ends->second);
+      if (!a) return outside(ends->first);
+      if (!b) return outside(ends->second);
       if (*a > *b) return "address range " + std::string(item) + " runs backwards";
-      for (int n = *a; n <= *b; ++n)
-        if (auto error = add(n)) return error;
+      for (int n = *a; n <= *b; ++n) added.push_back(uint8_t(n));
     } else {
       const auto n = address(item);
       if (!n) return outside(item);
-      if (auto error = add(*n)) return error;
+      added.push_back(uint8_t(*n));
     }
-    if (comma == std::string_view::npos) break;
-    from = comma + 1;
   }
-  addresses = std::move(all);
-  return std::nullopt;
+  return AppendOnce(addresses, added, [](uint8_t a) { return "address " + std::to_string(a); });
 }
 
 std::string WithPortName(const std::string& path, const std::string& portName) {

@@ -30,6 +30,9 @@ TStationPhase JobPhase(TCommand c) {
   }
 }
 
+// Of two exit statuses, the one that makes the run's.
+int Worse(int a, int b) { return StationSeverity(b) > StationSeverity(a) ? b : a; }
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -65,7 +68,6 @@ struct TSession {
   std::vector<TSlot> Slots;
   TStopRequest Stop;
   std::ostringstream Out, Err;
-  TJobOutcome Outcome;    // of the last job
   int Worst = kExitDone;  // the worst status of its jobs
   // The loop's waits end early on a stop.
   std::mutex Mutex;
@@ -130,26 +132,19 @@ class TSessionRun {
     const std::string trace = WithPortName(o_.TracePath, s_.Spec.Name());
     if (!o_.TracePath.empty() && !trace_.Start(trace, link_)) {
       view_.Message(s_.Slots[0].Row, "dikton-cli: " + trace + ": cannot be written");
-      s_.Outcome.Status = s_.Worst = kExitFileRefused;
-      s_.Outcome.Result.Outcome = TOutcome::FileRefused;
-      for (const TSession::TSlot& slot : s_.Slots) {
-        view_.Update(slot.Row, [&](TPortRow& r) {
-          r.Phase = TStationPhase::Failed;
-          r.Status = kExitFileRefused;
-          r.Outcome = std::string(OutcomeWord(TOutcome::FileRefused));
-        });
-      }
+      s_.Worst = kExitFileRefused;
+      for (const TSession::TSlot& slot : s_.Slots) NoJob(slot, TOutcome::FileRefused);
       return;
     }
     env_.Link = link_;
     if (!o_.Loop) {
       // The devices of one line one after another: the line is half-duplex.
       for (const TSession::TSlot& slot : s_.Slots) {
-        if (s_.Stopped()) {
-          NotStarted(slot);
-          continue;
-        }
-        Job(0, slot);
+        // A device whose turn did not come before the stop: nothing is sent to it.
+        if (s_.Stopped())
+          NoJob(slot, TOutcome::Stopped);
+        else
+          Job(0, slot);
       }
       return;
     }
@@ -164,12 +159,12 @@ class TSessionRun {
   }
 
  private:
-  // A device of the line whose turn did not come before the stop: nothing was sent to it.
-  void NotStarted(const TSession::TSlot& slot) {
+  // A device's row when its job could not be run at all.
+  void NoJob(const TSession::TSlot& slot, TOutcome why) {
     view_.Update(slot.Row, [&](TPortRow& r) {
       r.Phase = TStationPhase::Failed;
-      r.Status = kExitStopped;
-      r.Outcome = std::string(OutcomeWord(TOutcome::Stopped));
+      r.Status = ExitStatusOf(why);
+      r.Outcome = std::string(OutcomeWord(why));
     });
   }
 
@@ -196,11 +191,9 @@ class TSessionRun {
       r.Outcome.clear();
       r.Message.clear();
     });
-    s_.Outcome = RunJob(po, env_, s_.Stop, link_, log_, port_, demo_ ? "demo" : s_.Spec.Given(),
-                        ports_.DeviceFor(port_));
-    if (StationSeverity(s_.Outcome.Status) > StationSeverity(s_.Worst))
-      s_.Worst = s_.Outcome.Status;
-    const TJobOutcome& j = s_.Outcome;
+    const TJobOutcome j = RunJob(po, env_, s_.Stop, link_, log_, port_,
+                                 demo_ ? "demo" : s_.Spec.Given(), ports_.DeviceFor(port_));
+    s_.Worst = Worse(s_.Worst, j.Status);
     view_.Update(row_, [&](TPortRow& r) {
       r.Phase = j.Status == kExitDone ? TStationPhase::Done : TStationPhase::Failed;
       r.Outcome = std::string(OutcomeWord(j.Result.Outcome));
@@ -349,7 +342,7 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
         } catch (const std::exception& e) {
           // Whatever went wrong is this port's alone.
           view.Message(session->Slots[0].Row, std::string("dikton-cli: ") + e.what());
-          session->Outcome.Status = session->Worst = kExitNoDevice;
+          session->Worst = Worse(session->Worst, kExitNoDevice);
           for (const TSession::TSlot& slot : session->Slots) {
             view.Update(slot.Row, [&](TPortRow& r) {
               if (r.Status >= 0) return;  // its job had ended before
@@ -382,8 +375,7 @@ int RunStation(const TCliOptions& o, TCliEnv& env, TStopRequest& stop, TJobLog* 
 
   if (stop.Requested()) return kExitStopped;
   int worst = kExitDone;
-  for (const auto& s : sessions)
-    if (StationSeverity(s->Worst) > StationSeverity(worst)) worst = s->Worst;
+  for (const auto& s : sessions) worst = Worse(worst, s->Worst);
   return worst;
 }
 

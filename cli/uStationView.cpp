@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "uConst_Orbis.h"
 #include "uTermText.h"
 
 namespace dikton::cli {
@@ -136,7 +137,7 @@ std::string TStationView::RowText(const TPortRow& r) {
         "] " + Pad(std::to_string(percent) + "%", 4) + " " + std::to_string(r.Done) + "/" +
         std::to_string(r.Total) + " B  " + Printf("%.1f KiB/s", r.Rate / kBytesPerKiB));
   }
-  if (r.Differences > 0) add("Ошибок: " + std::to_string(r.Differences));
+  if (r.Differences > 0) add(std::string(txt::ErrorsLine) + std::to_string(r.Differences));
   if (!r.Message.empty()) add(r.Message);
   return line;
 }
@@ -177,7 +178,7 @@ void TStationView::LineLocked(size_t row) {
   tenths_[row] = tenth;
   err_ << r.Label() << ": " << PhaseText(r.Phase) << " " << Percent(r) << "%  " << r.Done << "/"
        << r.Total << " B  " << Printf("%.1f KiB/s", r.Rate / kBytesPerKiB);
-  if (r.Differences > 0) err_ << "  Ошибок: " << r.Differences;
+  if (r.Differences > 0) err_ << "  " << txt::ErrorsLine << r.Differences;
   err_ << '\n';
   err_.flush();
 }

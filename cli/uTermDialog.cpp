@@ -227,13 +227,13 @@ void TTermProgressWindow::Show(uint32_t done, uint32_t total) {
   if (dialog_.Settings().Quiet) return;
   const double elapsed = Seconds() - passStart_;
   const double rate = elapsed > 0 ? double(done) / elapsed : 0;  // bytes/s
-  const double left = rate > 0 && total > done ? double(total - done) / rate : 0;
-  const std::string counts = std::to_string(done) + "/" + std::to_string(total);
-  const std::string speed = Format("%.1f KiB/s", rate / kBytesPerKiB);
   if (const auto& progress = dialog_.Settings().Hooks.Progress) {
     progress(done, total, rate, logic_.ErrorCount(), readBack_);
     return;
   }
+  const double left = rate > 0 && total > done ? double(total - done) / rate : 0;
+  const std::string counts = std::to_string(done) + "/" + std::to_string(total);
+  const std::string speed = Format("%.1f KiB/s", rate / kBytesPerKiB);
   const int percent = std::clamp(logic_.BarPosition(), 0, kPercentFull);
   if (dialog_.Settings().Terminal) {
     const int filled = percent * kBarCells / kPercentFull;

@@ -37,6 +37,14 @@ class CliStation : public test::TCliTest {
       devices.back()->GenerateRealisticContent(uint32_t(10 + i));
     }
   }
+  // One line with two devices on it, addresses 5 and 9 (one memory in the virtual device).
+  void StartSharedLine() {
+    auto o = test::SmallDevice(kStart, kEnd);
+    o.Address = 5;
+    o.ExtraAddresses = {{9, kStart, kEnd}};
+    devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(o));
+    ASSERT_TRUE(devices.back()->Start());
+  }
   std::vector<std::string> PortArgs() const {
     std::vector<std::string> a;
     for (const auto& d : devices)
@@ -215,13 +223,8 @@ TEST_F(CliStation, BadPortListsAreUsageErrorsWithNothingSent) {
 }
 
 TEST_F(CliStation, SeveralAddressesOnOneLineAreProgrammedInTheOrderGivenEachWithItsOutcome) {
-  // Two devices share the line (addresses 9 and 5, one memory in the virtual device), and the
-  // third address named has no device.
-  auto opt = test::SmallDevice(kStart, kEnd);
-  opt.Address = 5;
-  opt.ExtraAddresses = {{9, kStart, kEnd}};
-  devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(opt));
-  ASSERT_TRUE(devices.back()->Start());
+  // Two devices share the line, and the third address named has no device.
+  StartSharedLine();
   const std::string image = Image();
   const std::string log = dir.File("production.jsonl");
   const auto r = RunAll({"-a", "9,5,6", "--log", log, "write", image});
@@ -306,11 +309,7 @@ TEST_F(CliStation, LoopEndsAfterCountDevices) {
 }
 
 TEST_F(CliStation, LoopProgramsEveryDeviceOfALineInOrderOnceTheFixtureAnswers) {
-  auto opt = test::SmallDevice(kStart, kEnd);
-  opt.Address = 5;
-  opt.ExtraAddresses = {{9, kStart, kEnd}};
-  devices.push_back(std::make_unique<rv7ksim::TVirtualDevice>(opt));
-  ASSERT_TRUE(devices.back()->Start());
+  StartSharedLine();
   const std::string image = Image();
   const std::string log = dir.File("production.jsonl");
   const auto r = RunAll({"--loop", "--count", "2", "-a", "9,5", "-q", "--log", log, "write", image});

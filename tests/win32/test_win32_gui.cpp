@@ -79,6 +79,16 @@ void Pump() {
   }
 }
 
+// A message-only window whose procedure drives a modal box or dialog from within its loop; the
+// procedure finds 'driver' in the window's user data.
+HWND DriverWindow(const wchar_t* className, WNDPROC proc, void* driver) {
+  RegisterWindowClass(className, proc);
+  HWND w = CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  if (w) SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(driver));
+  return w;
+}
+
 // The boxes and file dialogs are scripted; the progress window is the real Win32 one, its
 // questions scripted too.
 class TWinScriptedDialog : public TScriptedDialog {
@@ -403,11 +413,8 @@ TEST_F(Win32Gui, YesNoQuestionsAnsweredByTheirButtonsOnly) {
       return 0;
     }
   } driver;
-  RegisterWindowClass(L"TestBoxDriver", &TDriver::Proc);
-  HWND w = CreateWindowExW(0, L"TestBoxDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+  HWND w = DriverWindow(L"TestBoxDriver", &TDriver::Proc, &driver);
   ASSERT_NE(w, nullptr);
-  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
   PostMessageW(w, WM_APP, 0, 0);
   TWinUserDialog real(form->Handle());
   EXPECT_EQ(
@@ -455,11 +462,8 @@ TEST_F(Win32Gui, SaveDialogForReal) {
       return 0;
     }
   } driver;
-  RegisterWindowClass(L"TestDialogDriver", &TDriver::Proc);
-  HWND w = CreateWindowExW(0, L"TestDialogDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+  HWND w = DriverWindow(L"TestDialogDriver", &TDriver::Proc, &driver);
   ASSERT_NE(w, nullptr);
-  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
   PostMessageW(w, WM_APP, 0, 0);
   SendMessageW(main.Handle(), WM_COMMAND, kIdFileSave, 0);
   DestroyWindow(w);
@@ -1044,11 +1048,8 @@ TEST_F(Win32Gui, FileDialogsStartInTheProgramFolder) {
       return 0;
     }
   } driver;
-  RegisterWindowClass(L"TestFolderDriver", &TDriver::Proc);
-  HWND w = CreateWindowExW(0, L"TestFolderDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+  HWND w = DriverWindow(L"TestFolderDriver", &TDriver::Proc, &driver);
   ASSERT_NE(w, nullptr);
-  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&driver));
   main.Commands().ProgramFolder = S(elsewhere);
   PostMessageW(w, WM_APP, 0, 0);
   SendMessageW(main.Handle(), WM_COMMAND, kIdFileOpen, 0);
